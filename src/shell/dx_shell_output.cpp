@@ -1,0 +1,71 @@
+#include "shell/dx_shell_output.h"
+
+#include "base/qv_string.h"
+
+#include <cstring>
+#include <cwchar>
+
+int (WINAPI* dx_shell_message_box_a)(HWND, LPCSTR, LPCSTR, UINT) = MessageBoxA;
+int (WINAPI* dx_shell_message_box_w)(HWND, LPCWSTR, LPCWSTR, UINT) = MessageBoxW;
+
+namespace {
+
+void write_bytes(HANDLE out, const char* bytes, size_t count)
+{
+    while (count > 0) {
+        DWORD chunk = count > 0x10000 ? 0x10000 : static_cast<DWORD>(count);
+        DWORD written = 0;
+        if (!WriteFile(out, bytes, chunk, &written, nullptr) || written == 0)
+            return;
+        bytes += written;
+        count -= written;
+    }
+}
+
+void write_wide(DWORD which, const wchar_t* text)
+{
+    HANDLE out = GetStdHandle(which);
+    if (!text || out == nullptr || out == INVALID_HANDLE_VALUE)
+        return;
+    DWORD mode = 0;
+    if (GetConsoleMode(out, &mode)) {
+        DWORD written = 0;
+        WriteConsoleW(out, text, static_cast<DWORD>(std::wcslen(text)), &written, nullptr);
+        return;
+    }
+    QV_string converted(text);
+    const char* bytes = converted.narrow();
+    write_bytes(out, bytes, std::strlen(bytes));
+}
+
+} // namespace
+
+void dx_shell_write_console(const char* text)
+{
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (text && out != nullptr && out != INVALID_HANDLE_VALUE)
+        write_bytes(out, text, std::strlen(text));
+}
+
+void dx_shell_write_console(const wchar_t* text)
+{
+    write_wide(STD_OUTPUT_HANDLE, text);
+}
+
+void dx_shell_write_error(const wchar_t* text)
+{
+    write_wide(STD_ERROR_HANDLE, text);
+}
+
+void dx_shell_notice_box(const wchar_t* text)
+{
+    dx_shell_message_box_w(nullptr, text, DX_SHELL_NOTICE_CAPTION, DX_SHELL_NOTICE_STYLE);
+}
+
+void dx_shell_show_usage(bool gui)
+{
+    if (gui)
+        dx_shell_message_box_a(nullptr, DX_SHELL_USAGE_GUI, "VlmKdShell.exe", DX_SHELL_NOTICE_STYLE);
+    else
+        dx_shell_write_console(DX_SHELL_USAGE_CONSOLE);
+}

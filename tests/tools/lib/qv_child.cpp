@@ -1,0 +1,187 @@
+#include "qv_child.h"
+
+#include <set>
+
+namespace {
+
+struct Pipe {
+    HANDLE read = nullptr;
+    HANDLE write = nullptr;
+    ~Pipe()
+    {
+        if (read)
+            CloseHandle(read);
+        if (write)
+            CloseHandle(write);
+    }
+    bool open()
+    {
+        SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
+        if (!CreatePipe(&read, &write, &sa, 0))
+            return false;
+        SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+        return true;
+    }
+    void close_write()
+    {
+        CloseHandle(write);
+        write = nullptr;
+    }
+};
+
+// Reads what the pipe holds now, without waiting: processes that the child starts
+// (Wine's desktop, for one) may inherit the write end and keep it open long after
+// the child has ended, so end of file cannot be what the runner waits for.
+bool drain_available(HANDLE pipe, std::string* sink)
+{
+    bool any = false;
+    char chunk[4096];
+    DWORD available = 0;
+    while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+        DWORD got = 0;
+        DWORD want = available < sizeof(chunk) ? available : sizeof(chunk);
+        if (!ReadFile(pipe, chunk, want, &got, nullptr) || got == 0)
+            break;
+        sink->append(chunk, got);
+        any = true;
+    }
+    return any;
+}
+
+std::wstring window_text(HWND window)
+{
+    int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    GetWindowTextW(window, text.data(), length + 1);
+    text.resize(wcslen(text.c_str()));
+    return text;
+}
+
+struct BoxSearch {
+    DWORD pid;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK collect_box(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<BoxSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t cls[64] = {};
+    GetClassNameW(window, cls, 64);
+    if (owner == search->pid && wcscmp(cls, L"#32770") == 0 && IsWindowVisible(window))
+        search->found.push_back(window);
+    return TRUE;
+}
+
+void answer_boxes(DWORD pid, std::set<HWND>* answered, std::vector<QV_box>* boxes)
+{
+    BoxSearch search{pid, {}};
+    EnumWindows(collect_box, reinterpret_cast<LPARAM>(&search));
+    for (HWND dialog : search.found) {
+        if (answered->count(dialog))
+            continue;
+        Sleep(50); // let the box finish laying out its text
+        QV_box box;
+        box.caption = window_text(dialog);
+        box.text = qv_box_text(dialog);
+        box.style = GetWindowLongW(dialog, GWL_STYLE);
+        box.ex_style = GetWindowLongW(dialog, GWL_EXSTYLE);
+        boxes->push_back(box);
+        answered->insert(dialog);
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    }
+}
+
+} // namespace
+
+std::wstring qv_box_text(HWND dialog)
+{
+    std::wstring text(65536, L'\0');
+    UINT got = GetDlgItemTextW(dialog, 0xFFFF, text.data(), static_cast<int>(text.size()));
+    text.resize(got);
+    return text;
+}
+
+QV_run_result qv_run_child(const std::wstring& command_line, const wchar_t* cwd, DWORD timeout_ms)
+{
+    QV_run_result result;
+    Pipe out, err;
+    if (!out.open() || !err.open())
+        return result;
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = out.write;
+    si.hStdError = err.write;
+    PROCESS_INFORMATION pi{};
+    std::wstring mutable_line = command_line;
+    if (!CreateProcessW(nullptr, mutable_line.data(), nullptr, nullptr, TRUE, 0, nullptr, cwd, &si, &pi))
+        return result;
+    result.started = true;
+    out.close_write();
+    err.close_write();
+
+    std::set<HWND> answered;
+    ULONGLONG deadline = GetTickCount64() + timeout_ms;
+    for (;;) {
+        bool flowed = drain_available(out.read, &result.out);
+        flowed = drain_available(err.read, &result.err) || flowed;
+        if (WaitForSingleObject(pi.hProcess, flowed ? 0 : 20) == WAIT_OBJECT_0)
+            break;
+        answer_boxes(pi.dwProcessId, &answered, &result.boxes);
+        if (GetTickCount64() >= deadline) {
+            result.timed_out = true;
+            TerminateProcess(pi.hProcess, 0xDEAD);
+            WaitForSingleObject(pi.hProcess, 5000);
+            break;
+        }
+    }
+    drain_available(out.read, &result.out);
+    drain_available(err.read, &result.err);
+    GetExitCodeProcess(pi.hProcess, &result.exit_code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return result;
+}
+
+std::wstring qv_quote_arg(const std::wstring& arg)
+{
+    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos)
+        return arg;
+    std::wstring quoted = L"\"";
+    size_t backslashes = 0;
+    for (wchar_t c : arg) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        if (c == L'"')
+            quoted.append(backslashes * 2 + 1, L'\\');
+        else
+            quoted.append(backslashes, L'\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(backslashes * 2, L'\\');
+    quoted += L'"';
+    return quoted;
+}
+
+std::wstring qv_command_line(const std::wstring& program, const std::vector<std::wstring>& args)
+{
+    std::wstring line = qv_quote_arg(program);
+    for (const std::wstring& arg : args)
+        line += L" " + qv_quote_arg(arg);
+    return line;
+}
+
+std::wstring qv_sibling_path(const wchar_t* file_name)
+{
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path = self;
+    path.resize(path.find_last_of(L'\\') + 1);
+    return path + file_name;
+}
