@@ -1,0 +1,30 @@
+#pragma once
+// Writing files into a cabinet archive (MSZIP-compressed) through the cabinet
+// library's compression interface.
+//
+// Order of use: QV_cab::create, add_file for each file, flush once, release.
+// Files added are kept in temporary files until flush writes the archive; a
+// writer released without a successful flush leaves no archive behind.
+
+class QV_cab {
+public:
+    virtual ~QV_cab() = default;
+
+    // Adds the file at source under name_in_cabinet; true when it was taken in.
+    // A file that cannot be opened (or whose path has no exact ANSI or short form)
+    // is not added and the archive can still be flushed with the other files.
+    virtual bool add_file(const wchar_t* source, const wchar_t* name_in_cabinet) = 0;
+    // Adds the file under its own name without folder; a path that names nothing
+    // is passed on whole and the add fails.
+    virtual bool add_file(const wchar_t* source) = 0;
+    // Writes the archive. On failure no file is left under the destination name.
+    virtual bool flush() = 0;
+    void release() { delete this; }
+
+    // A writer for destination, or null when the destination's folder cannot be
+    // made (create_directory), an existing file there cannot be removed
+    // (overwrite), or the destination cannot be named to the cabinet library
+    // (folder part or name longer than 255 characters, or a folder with no exact
+    // ANSI or short form).
+    static QV_cab* create(const wchar_t* destination, bool overwrite, bool create_directory);
+};

@@ -1,0 +1,148 @@
+#include "cab/qv_cab_basic.h"
+
+#include "cab/qv_cab_ansi.h"
+#include "cab/qv_cab_callbacks.h"
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr ULONG LARGEST_CABINET = 1000000000;
+constexpr size_t CCAB_TEXT_MAX = 255;  // the CCAB text fields hold 255 characters and a NUL
+
+// The folder part of destination with its trailing "\", or the current folder.
+bool folder_of(const wchar_t* destination, const wchar_t* slash, QV_string& folder)
+{
+    if (slash != nullptr)
+        return QV_string(destination).substr(folder, 0, static_cast<unsigned>(slash - destination + 1));
+    wchar_t current[MAX_PATH];
+    DWORD length = GetCurrentDirectoryW(MAX_PATH, current);
+    if (length == 0 || length >= MAX_PATH)
+        return false;
+    folder = current;
+    if (current[length - 1] != L'\\')
+        folder += L"\\";
+    return true;
+}
+
+void copy_field(char* field, const std::string& text)
+{
+    memcpy(field, text.c_str(), text.size() + 1);
+}
+
+}  // namespace
+
+QV_cab_basic::QV_cab_basic(const wchar_t* destination)
+{
+    memset(&fci_error, 0, sizeof fci_error);
+    memset(&cabinet_parameters, 0, sizeof cabinet_parameters);
+    cabinet_parameters.cb = LARGEST_CABINET;
+    cabinet_parameters.cbFolderThresh = LARGEST_CABINET;
+    if (!set_destination(destination))
+        return;
+    fci_context = FCICreate(&fci_error, qv_cab_file_placed, qv_cab_alloc, qv_cab_free, qv_cab_open,
+                            qv_cab_read, qv_cab_write, qv_cab_close, qv_cab_seek, qv_cab_delete,
+                            qv_cab_temp_file, &cabinet_parameters, static_cast<QV_cab_kernel*>(this));
+    if (fci_context == nullptr)
+        discard_staging();
+}
+
+QV_cab_basic::~QV_cab_basic()
+{
+    if (fci_context != nullptr)
+        FCIDestroy(fci_context);
+    discard_staging();
+}
+
+// Fills the CCAB folder and name. A name or folder that does not fit its field,
+// or a folder with no exact narrow form, fails rather than being cut: a cut name
+// would put the archive somewhere else.
+bool QV_cab_basic::set_destination(const wchar_t* destination)
+{
+    if (destination == nullptr)
+        return false;
+    const wchar_t* slash = wcsrchr(destination, L'\\');
+    const wchar_t* name = slash != nullptr ? slash + 1 : destination;
+    size_t name_length = wcslen(name);
+    QV_string folder;
+    if (name_length == 0 || name_length > CCAB_TEXT_MAX || !folder_of(destination, slash, folder))
+        return false;
+    std::string narrow_folder;
+    if (!qv_cab_ansi_path(folder.c_str(), narrow_folder) || narrow_folder.size() > CCAB_TEXT_MAX)
+        return false;
+    if (!reserve_staging_name(folder))
+        return false;
+    final_path = folder + name;
+    copy_field(cabinet_parameters.szCabPath, narrow_folder);
+    return true;
+}
+
+// Creates an empty file with a fresh plain-ASCII name in folder and makes it the
+// cabinet's name; the library overwrites it when the archive is flushed.
+bool QV_cab_basic::reserve_staging_name(const QV_string& folder)
+{
+    wchar_t staging[MAX_PATH];
+    if (GetTempFileNameW(folder.c_str(), L"qvc", 0, staging) == 0)
+        return false;
+    staging_path = staging;
+    std::string narrow_name;
+    if (!qv_cab_exact_ansi(wcsrchr(staging, L'\\') + 1, narrow_name) || narrow_name.size() > CCAB_TEXT_MAX) {
+        discard_staging();
+        return false;
+    }
+    copy_field(cabinet_parameters.szCab, narrow_name);
+    return true;
+}
+
+void QV_cab_basic::discard_staging()
+{
+    if (!staging_path.is_empty())
+        DeleteFileW(staging_path.c_str());
+    staging_path = L"";
+}
+
+bool QV_cab_basic::add_file(const wchar_t* source, const wchar_t* name_in_cabinet)
+{
+    if (fci_context == nullptr || source == nullptr || name_in_cabinet == nullptr)
+        return false;
+    std::string narrow_source;
+    std::string narrow_name;
+    if (!qv_cab_ansi_path(source, narrow_source) || !qv_cab_exact_ansi(name_in_cabinet, narrow_name))
+        return false;
+    if (!qv_cab_source_readable(narrow_source.c_str()))
+        return false;
+    return FCIAddFile(fci_context, narrow_source.data(), narrow_name.data(), FALSE, qv_cab_next_cabinet,
+                      qv_cab_status, qv_cab_open_info, tcompTYPE_MSZIP) != FALSE;
+}
+
+bool QV_cab_basic::add_file(const wchar_t* source)
+{
+    if (source == nullptr)
+        return false;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(source, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return add_file(source, source);
+    FindClose(search);
+    // A long name that has no exact narrow form is stored under its short name.
+    std::string unused;
+    const wchar_t* name = found.cFileName;
+    if (!qv_cab_exact_ansi(name, unused) && found.cAlternateFileName[0] != L'\0')
+        name = found.cAlternateFileName;
+    return add_file(source, name);
+}
+
+bool QV_cab_basic::flush()
+{
+    if (fci_context == nullptr || staging_path.is_empty())
+        return false;
+    bool written = FCIFlushCabinet(fci_context, FALSE, qv_cab_next_cabinet, qv_cab_status) != FALSE;
+    if (written)
+        written = MoveFileExW(staging_path.c_str(), final_path.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+    if (written)
+        staging_path = L"";
+    else
+        discard_staging();
+    return written;
+}
