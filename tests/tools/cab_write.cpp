@@ -1,11 +1,13 @@
 // Writes a cabinet with the program's cabinet writer, for the scripts that read
 // it back with independent readers.
 //
-//   cab_write <cabinet> [<source> <name in cabinet>]... [+<source>]...
+//   cab_write [-a <hex attributes> <path>]... [-t <YYYYMMDDhhmmss local> <path>]...
+//             <cabinet> [<source> <name in cabinet>]... [+<source>]...
 //
-// A source written as +<path> is added under its own name. Prints one line per
-// add ("add <name> 1|0") and "flush 1|0"; the exit code is 0 when the flush
-// succeeded, 1 when it failed, 2 when no writer could be made.
+// -a and -t prepare a source first (its attributes, its last-write time in local
+// time). A source written as +<path> is added under its own name. Prints "add 1|0"
+// per file and "flush 1|0"; the exit code is 0 when the flush succeeded, 1 when
+// it failed, 2 when no writer could be made or the arguments are wrong.
 
 #include "cab/qv_cab.h"
 
@@ -15,22 +17,59 @@
 #include <cstdio>
 #include <cwchar>
 
+namespace {
+
+bool set_local_write_time(const wchar_t* stamp, const wchar_t* path)
+{
+    SYSTEMTIME local = {};
+    if (swscanf(stamp, L"%4hu%2hu%2hu%2hu%2hu%2hu", &local.wYear, &local.wMonth, &local.wDay, &local.wHour,
+                &local.wMinute, &local.wSecond) != 6)
+        return false;
+    FILETIME local_time, utc_time;
+    if (!SystemTimeToFileTime(&local, &local_time) || !LocalFileTimeToFileTime(&local_time, &utc_time))
+        return false;
+    HANDLE file = CreateFileW(path, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    BOOL done = SetFileTime(file, nullptr, nullptr, &utc_time);
+    CloseHandle(file);
+    return done != FALSE;
+}
+
+// Applies the -a and -t options; gives the index of the cabinet argument, or 0.
+int prepare_sources(int argc, wchar_t** argv)
+{
+    int i = 1;
+    for (; i + 2 < argc && (wcscmp(argv[i], L"-a") == 0 || wcscmp(argv[i], L"-t") == 0); i += 3) {
+        bool done = argv[i][1] == L'a'
+                        ? SetFileAttributesW(argv[i + 2], wcstoul(argv[i + 1], nullptr, 16)) != FALSE
+                        : set_local_write_time(argv[i + 1], argv[i + 2]);
+        if (!done) {
+            fwprintf(stderr, L"cannot prepare %ls\n", argv[i + 2]);
+            return 0;
+        }
+    }
+    return i < argc ? i : 0;
+}
+
+}  // namespace
+
 int main()
 {
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    if (argv == nullptr)
-        return 2;
-    if (argc < 2) {
-        fwprintf(stderr, L"usage: cab_write <cabinet> [<source> <name>]... [+<source>]...\n");
+    int first = argv != nullptr ? prepare_sources(argc, argv) : 0;
+    if (first == 0) {
+        fwprintf(stderr, L"usage: cab_write [-a hex path]... [-t stamp path]... <cabinet> [<source> <name>]... [+<source>]...\n");
         return 2;
     }
-    QV_cab* cab = QV_cab::create(argv[1], true, true);
+    QV_cab* cab = QV_cab::create(argv[first], true, true);
     if (cab == nullptr) {
         printf("create 0\n");
         return 2;
     }
-    for (int i = 2; i < argc; ++i) {
+    for (int i = first + 1; i < argc; ++i) {
         bool added = false;
         if (argv[i][0] == L'+') {
             added = cab->add_file(argv[i] + 1);
@@ -43,5 +82,6 @@ int main()
     bool flushed = cab->flush();
     cab->release();
     printf("flush %d\n", flushed ? 1 : 0);
+    LocalFree(argv);
     return flushed ? 0 : 1;
 }

@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# Cabinets written by the program's cabinet writer, read back by two independent
+# readers (cabextract, gcab): every reader accepts them, extracted files equal
+# their sources byte for byte, and stored names, DOS date and time and the kept
+# attributes are right. Sizes at the edges of the MSZIP block and a 100 MB file.
+#
+#   cab_readers.sh <bin folder>     (WINEPREFIX as set up by scripts/test)
+set -uo pipefail
+
+BIN=$(cd "$1" && pwd)
+WINE=/usr/lib/wine/wine64
+WORK=$BIN/../cab_readers_work
+FAILURES=0
+
+fail() { echo "FAIL: $*"; FAILURES=$((FAILURES + 1)); }
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+write_cab() { "$WINE" "$BIN/cab_write.exe" "$@" 2>/dev/null | tr -d '\r'; }
+
+# expect_listing <cabinet> <expected gcab -l lines>
+expect_listing() {
+    local listing
+    listing=$(gcab -l "$1" 2>&1) || { fail "gcab -l rejects $(basename "$1"): $listing"; return; }
+    [ "$listing" = "$2" ] || fail "gcab listing of $(basename "$1"):"$'\n'"$listing"$'\n'"expected:"$'\n'"$2"
+}
+
+# expect_extracts <cabinet> <stored name> <source>...: cabextract tests and extracts,
+# and every stored file equals its source.
+expect_extracts() {
+    local cab=$1 out=$WORK/out; shift
+    cabextract -q -t "$cab" >/dev/null 2>&1 || fail "cabextract -t rejects $(basename "$cab")"
+    rm -rf "$out"; mkdir -p "$out"
+    cabextract -q -d "$out" "$cab" >/dev/null 2>&1 || fail "cabextract cannot extract $(basename "$cab")"
+    while [ $# -ge 2 ]; do
+        cmp -s "$out/$1" "$2" || fail "$1 in $(basename "$cab") differs from its source"
+        shift 2
+    done
+    rm -rf "$out"
+}
+
+rm -rf "$WORK"; mkdir -p "$WORK"
+cd "$WORK" || exit 1
+
+# Small files: 0 bytes, 1 byte, exactly one MSZIP block, one byte past it, UTF-16 text.
+: > zero.qv
+printf 'x' > one.qv
+head -c 32768 /dev/urandom > block.bin
+head -c 32769 /dev/urandom > block_plus.bin
+for i in $(seq 1 2000); do printf 'record %d of the trace\r\n' "$i"; done | iconv -f ASCII -t UTF-16LE > utf16.qv
+result=$(write_cab \
+    -a 27 "$(winpath "$WORK/one.qv")" -t 20240305134523 "$(winpath "$WORK/one.qv")" \
+    -a 21 "$(winpath "$WORK/zero.qv")" -t 20231231235958 "$(winpath "$WORK/zero.qv")" \
+    -a 2001 "$(winpath "$WORK/block.bin")" -t 20200229000000 "$(winpath "$WORK/block.bin")" \
+    -a 2120 "$(winpath "$WORK/block_plus.bin")" -t 19800101000000 "$(winpath "$WORK/block_plus.bin")" \
+    -t 20260101120000 "$(winpath "$WORK/utf16.qv")" \
+    "$(winpath "$WORK/sub dir/small.cab")" \
+    "$(winpath "$WORK/zero.qv")" SysTraceFile.qv \
+    "$(winpath "$WORK/one.qv")" UsrTraceFile.qv \
+    +"$(winpath "$WORK/block.bin")" +"$(winpath "$WORK/block_plus.bin")" +"$(winpath "$WORK/utf16.qv")")
+[ "$result" = $'add 1\nadd 1\nadd 1\nadd 1\nadd 1\nflush 1' ] || fail "writing small.cab: $result"
+# Attributes: read-only, hidden, system, archive kept; not-indexed (0x2000) and
+# temporary (0x100) dropped. Times are local, in two-second steps.
+expect_listing "sub dir/small.cab" "SysTraceFile.qv 0 2023-12-31 23:59:58 0x21
+UsrTraceFile.qv 1 2024-03-05 13:45:22 0x27
+block.bin 32768 2020-02-29 00:00:00 0x1
+block_plus.bin 32769 1980-01-01 00:00:00 0x20
+utf16.qv $(stat -c %s utf16.qv) 2026-01-01 12:00:00 0x20"
+expect_extracts "sub dir/small.cab" SysTraceFile.qv zero.qv UsrTraceFile.qv one.qv block.bin block.bin \
+    block_plus.bin block_plus.bin utf16.qv utf16.qv
+ls "sub dir" | grep -vx small.cab | grep -q . && fail "files left beside small.cab: $(ls "sub dir")"
+
+# An archive without files: the library finishes it as a bare header, which both
+# readers find empty (they report no valid cabinet). The writer reports success.
+result=$(write_cab "$(winpath "$WORK/empty.cab")" "$(winpath "$WORK/missing.qv")" UsrTraceFile.qv)
+[ "$result" = $'add 0\nflush 1' ] || fail "writing empty.cab: $result"
+[ "$(stat -c %s empty.cab 2>/dev/null)" = 36 ] || fail "empty.cab is not a 36-byte header"
+cabextract -q -t empty.cab >/dev/null 2>&1 && fail "cabextract finds files in empty.cab"
+
+# A 100 MB trace-like file.
+awk 'BEGIN { for (i = 0; i < 1600000; i++) printf "%08d 0x%08x VlmKdShell.com dx_shell_dispatch argv[%d] = \x27-eut\x27\r\n", i, i * 2654435761 % 4294967296, i % 7 }' \
+    | head -c 100000000 > big.qv
+result=$(write_cab "$(winpath "$WORK/big.cab")" "$(winpath "$WORK/big.qv")" UsrTraceFile.qv)
+[ "$result" = $'add 1\nflush 1' ] || fail "writing big.cab: $result"
+expect_listing big.cab "UsrTraceFile.qv 100000000 $(date -d "@$(stat -c %Y big.qv)" '+%Y-%m-%d %H:%M:')$(printf '%02d' $(( $(date -d "@$(stat -c %Y big.qv)" +%-S) / 2 * 2 ))) 0x20"
+expect_extracts big.cab UsrTraceFile.qv big.qv
+rm -f big.qv big.cab
+
+cd / && rm -rf "$WORK"
+if [ $FAILURES -ne 0 ]; then
+    echo "$FAILURES failure(s)"
+    exit 1
+fi
+echo "all cabinets read back"
