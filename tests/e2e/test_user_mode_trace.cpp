@@ -1,0 +1,387 @@
+// The user-mode trace commands as a support engineer runs them: switching the
+// trace on and off for the machine, and gathering the trace files into a cabinet.
+
+#include "e2e_support.h"
+
+#include <gtest/gtest.h>
+
+#include <setupapi.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Args = std::vector<std::wstring>;
+
+const wchar_t LOGGING_KEY[] = L"Software\\Velmora\\Corvessa\\Logging";
+const char RULE[] = "------------------------------------------------------------------------------";
+
+std::wstring temp_folder()
+{
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    return temp;
+}
+
+std::wstring user_trace_file() { return temp_folder() + L"TraceFile.qv"; }
+
+std::wstring system_trace_file()
+{
+    wchar_t windows[MAX_PATH];
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    return std::wstring(windows) + L"\\Temp\\TraceFile.qv";
+}
+
+std::wstring long_form(const std::wstring& path)
+{
+    wchar_t buffer[1024];
+    DWORD length = GetLongPathNameW(path.c_str(), buffer, 1024);
+    return length > 0 && length < 1024 ? buffer : path;
+}
+
+std::string narrow(const std::wstring& text)
+{
+    char buffer[4096] = {};
+    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, buffer, sizeof buffer, nullptr, nullptr);
+    return buffer;
+}
+
+bool file_exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool write_bytes(const std::wstring& path, const std::string& bytes)
+{
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(h);
+    return written == bytes.size();
+}
+
+std::string read_bytes(const std::wstring& path)
+{
+    std::string bytes;
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return bytes;
+    char chunk[65536];
+    DWORD got = 0;
+    while (ReadFile(h, chunk, sizeof chunk, &got, nullptr) && got > 0)
+        bytes.append(chunk, got);
+    CloseHandle(h);
+    return bytes;
+}
+
+std::string utf16(const wchar_t* text)
+{
+    const char* bytes = reinterpret_cast<const char*>(text);
+    return std::string(bytes, bytes + wcslen(text) * sizeof(wchar_t));
+}
+
+// Reading the switch as the trace writer does: the value must be a 4-byte REG_DWORD 1.
+bool switch_on(HKEY root)
+{
+    DWORD value = 0, size = sizeof value, type = 0;
+    return RegGetValueW(root, LOGGING_KEY, L"EnableUserModeTrace", RRF_RT_ANY, &type, &value, &size) == ERROR_SUCCESS &&
+           type == REG_DWORD && size == 4 && value == 1;
+}
+
+bool key_exists(HKEY root, const wchar_t* path)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+void set_switch_directly(bool on)
+{
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        if (!on) {
+            RegDeleteTreeW(root, L"Software\\Velmora");
+            continue;
+        }
+        HKEY key = nullptr;
+        if (RegCreateKeyW(root, LOGGING_KEY, &key) == ERROR_SUCCESS) {
+            DWORD one = 1;
+            RegSetValueExW(key, L"EnableUserModeTrace", 0, REG_DWORD, reinterpret_cast<BYTE*>(&one), sizeof one);
+            RegCloseKey(key);
+        }
+    }
+}
+
+// The files of a cabinet, extracted through the platform's setup library.
+struct Extracted {
+    std::wstring folder;
+    std::vector<std::wstring> names;
+};
+
+UINT CALLBACK extract_one(void* context, UINT notification, UINT_PTR param1, UINT_PTR)
+{
+    auto* out = static_cast<Extracted*>(context);
+    if (notification != SPFILENOTIFY_FILEINCABINET)
+        return NO_ERROR;
+    auto* info = reinterpret_cast<FILE_IN_CABINET_INFO_W*>(param1);
+    out->names.push_back(info->NameInCabinet);
+    std::wstring target = out->folder + L"\\" + info->NameInCabinet;
+    wcsncpy(info->FullTargetName, target.c_str(), MAX_PATH - 1);
+    return FILEOP_DOIT;
+}
+
+bool extract_cabinet(const std::wstring& cabinet, Extracted& out)
+{
+    using Iterate = BOOL(WINAPI*)(PCWSTR, DWORD, PSP_FILE_CALLBACK_W, PVOID);
+    HMODULE setup = LoadLibraryW(L"setupapi.dll");
+    auto iterate = setup ? reinterpret_cast<Iterate>(
+                               reinterpret_cast<void*>(GetProcAddress(setup, "SetupIterateCabinetW")))
+                         : nullptr;
+    bool done = iterate && iterate(cabinet.c_str(), 0, extract_one, &out);
+    if (setup)
+        FreeLibrary(setup);
+    return done;
+}
+
+class UserModeTrace : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        wchar_t name[64];
+        swprintf(name, 64, L"qv_e2e_trace_%lu", GetCurrentProcessId());
+        sandbox = temp_folder() + name;
+        remove_tree(sandbox);
+        ASSERT_TRUE(CreateDirectoryW(sandbox.c_str(), nullptr));
+        set_switch_directly(false);
+        DeleteFileW(user_trace_file().c_str());
+        DeleteFileW(system_trace_file().c_str());
+    }
+    void TearDown() override
+    {
+        set_switch_directly(false);
+        DeleteFileW(user_trace_file().c_str());
+        DeleteFileW(system_trace_file().c_str());
+        remove_tree(sandbox);
+    }
+    static void remove_tree(const std::wstring& folder)
+    {
+        std::wstring list = folder + L'\0';
+        SHFILEOPSTRUCTW op = {};
+        op.wFunc = FO_DELETE;
+        op.pFrom = list.c_str();
+        op.fFlags = FOF_NO_UI;
+        if (file_exists(folder))
+            SHFileOperationW(&op);
+    }
+    std::wstring in_sandbox(const std::wstring& name) const { return sandbox + L"\\" + name; }
+    std::vector<std::wstring> sandbox_entries() const
+    {
+        std::vector<std::wstring> names;
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW((sandbox + L"\\*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE)
+            return names;
+        do {
+            if (wcscmp(found.cFileName, L".") != 0 && wcscmp(found.cFileName, L"..") != 0)
+                names.push_back(found.cFileName);
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    std::wstring sandbox;
+};
+
+std::string console_enabled_text()
+{
+    return std::string("\n") + RULE + "\n LOGGING: The application is now logging user mode events to the files\n          " +
+           narrow(long_form(system_trace_file())) + " and\n          " + narrow(long_form(user_trace_file())) +
+           "\n\n          To stop logging, type VlmKdShell.com -disable_user_mode_trace\n"
+           "                ...or just type VlmKdShell.com -dut\n" + RULE + "\n";
+}
+
+std::wstring gui_enabled_text()
+{
+    return L"The application is now logging user mode events to the files\n" + long_form(system_trace_file()) +
+           L" and\n" + long_form(user_trace_file()) +
+           L"\n\nTo stop logging, type VlmKdShell.exe -disable_user_mode_trace\n      ...or just type VlmKdShell.exe -dut";
+}
+
+std::string console_gathered_text(const std::wstring& cabinet)
+{
+    return std::string("\n") + RULE + "\n The application has now gathered the user mode trace files into the file:\n " +
+           narrow(cabinet) + "\n" + RULE + "\n";
+}
+
+std::wstring gui_gathered_text(const std::wstring& cabinet)
+{
+    return L"The application has now gathered the user mode trace files into the file" + cabinet + L".\n\n";
+}
+
+const char CONSOLE_FAILED[] = "\nFailed to gather user mode trace files!\n";
+const wchar_t GUI_FAILED[] = L"Failed to gather user mode trace files!";
+
+TEST_F(UserModeTrace, EnableSwitchesOnAfterRemovingOldFilesEvenWhenAlreadyOn)
+{
+    set_switch_directly(true);  // already on: the old files go all the same
+    for (bool gui : {false, true}) {
+        SCOPED_TRACE(gui ? "GUI build" : "console build");
+        ASSERT_TRUE(write_bytes(user_trace_file(), "OLD USER RECORDS"));
+        ASSERT_TRUE(write_bytes(system_trace_file(), "OLD SYSTEM RECORDS"));
+        QV_run_result run = gui ? run_gui({L"-eut"}) : run_console({L"-enable_user_mode_trace"});
+        ASSERT_TRUE(run.started);
+        EXPECT_EQ(0u, run.exit_code);
+        if (gui) {
+            EXPECT_EQ("", run.out);
+            ASSERT_EQ(1u, run.boxes.size());
+            EXPECT_EQ(L"VlmKdShell.exe", run.boxes[0].caption);
+            EXPECT_EQ(gui_enabled_text(), run.boxes[0].text);
+        } else {
+            EXPECT_EQ(console_enabled_text(), run.out);
+            EXPECT_TRUE(run.boxes.empty());
+        }
+        // With tracing on, the program's own later records may start a new file.
+        EXPECT_EQ(std::string::npos, read_bytes(user_trace_file()).find("OLD USER RECORDS"));
+        EXPECT_FALSE(file_exists(system_trace_file()));
+        EXPECT_TRUE(switch_on(HKEY_CURRENT_USER)) << "enabling sets no switch under HKCU (trace writer missing?)";
+        EXPECT_TRUE(switch_on(HKEY_LOCAL_MACHINE)) << "enabling sets no switch under HKLM (trace writer missing?)";
+    }
+}
+
+TEST_F(UserModeTrace, DisableRemovesTheSwitchAndKeepsTheFiles)
+{
+    for (bool gui : {false, true}) {
+        SCOPED_TRACE(gui ? "GUI build" : "console build");
+        set_switch_directly(true);
+        HKEY other = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyW(HKEY_CURRENT_USER, L"Software\\Velmora\\Other", &other));
+        RegCloseKey(other);
+        ASSERT_TRUE(write_bytes(user_trace_file(), "USER RECORDS"));
+        ASSERT_TRUE(write_bytes(system_trace_file(), "SYSTEM RECORDS"));
+        QV_run_result run = gui ? run_gui({L"-disable_user_mode_trace"}) : run_console({L"-dut"});
+        EXPECT_EQ(0u, run.exit_code);
+        if (gui) {
+            ASSERT_EQ(1u, run.boxes.size());
+            EXPECT_EQ(L"The application has now stopped logging user mode events to the\n"
+                      L"TraceFile.qv files in the temp directories.\n\n",
+                      run.boxes[0].text);
+        } else {
+            EXPECT_EQ(std::string("\n") + RULE +
+                          "\n LOGGING: The application has now stopped logging user mode events to the\n"
+                          "          TraceFile.qv files in the temp directories.\n" + RULE + "\n",
+                      run.out);
+        }
+        EXPECT_FALSE(key_exists(HKEY_CURRENT_USER, L"Software\\Velmora\\Corvessa")) << "trace writer missing?";
+        EXPECT_TRUE(key_exists(HKEY_CURRENT_USER, L"Software\\Velmora\\Other"));
+        EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, LOGGING_KEY)) << "trace writer missing?";
+        EXPECT_EQ("USER RECORDS", read_bytes(user_trace_file()));
+        EXPECT_EQ("SYSTEM RECORDS", read_bytes(system_trace_file()));
+    }
+}
+
+TEST_F(UserModeTrace, CollectNamesTheCabinetAndNeverOverwritesOne)
+{
+    ASSERT_TRUE(write_bytes(user_trace_file(), "\xFF\xFE" + utf16(L"12:00:00 [1] user record\n")));
+    ASSERT_TRUE(write_bytes(system_trace_file(), "\xFF\xFE" + utf16(L"12:00:00 [2] system record\n")));
+
+    QV_run_result first = run_console({L"-collect_user_mode_trace", L"trace"}, sandbox.c_str());
+    EXPECT_EQ(console_gathered_text(in_sandbox(L"trace.cab")), first.out);
+    QV_run_result second = run_gui({L"-collect_user_mode_trace", L"trace"}, sandbox.c_str());
+    ASSERT_EQ(1u, second.boxes.size());
+    EXPECT_EQ(gui_gathered_text(in_sandbox(L"trace (1).cab")), second.boxes[0].text);
+    QV_run_result upper = run_console({L"-collect_user_mode_trace", in_sandbox(L"x.CAB")});
+    EXPECT_EQ(console_gathered_text(in_sandbox(L"x.CAB")), upper.out);
+    QV_run_result other = run_console({L"-collect_user_mode_trace", in_sandbox(L"x.txt")});
+    EXPECT_EQ(console_gathered_text(in_sandbox(L"x.txt.cab")), other.out);
+    EXPECT_EQ((std::vector<std::wstring>{L"trace (1).cab", L"trace.cab", L"x.CAB", L"x.txt.cab"}), sandbox_entries());
+
+    Extracted files{in_sandbox(L"out"), {}};
+    ASSERT_TRUE(CreateDirectoryW(files.folder.c_str(), nullptr));
+    ASSERT_TRUE(extract_cabinet(in_sandbox(L"trace (1).cab"), files));
+    EXPECT_EQ((std::vector<std::wstring>{L"SysTraceFile.qv", L"UsrTraceFile.qv"}), files.names);
+    EXPECT_EQ(read_bytes(system_trace_file()), read_bytes(files.folder + L"\\SysTraceFile.qv"));
+    EXPECT_EQ(read_bytes(user_trace_file()), read_bytes(files.folder + L"\\UsrTraceFile.qv"));
+}
+
+TEST_F(UserModeTrace, CollectCreatesMissingFoldersAndReportsWhatCannotBeMade)
+{
+    ASSERT_TRUE(write_bytes(user_trace_file(), "user"));
+    std::wstring nested = in_sandbox(L"new\\deeper\\t");
+    QV_run_result made = run_console({L"-collect_user_mode_trace", nested});
+    EXPECT_EQ(console_gathered_text(nested + L".cab"), made.out);
+    EXPECT_TRUE(file_exists(nested + L".cab"));
+
+    ASSERT_TRUE(write_bytes(in_sandbox(L"a_file"), "not a folder"));
+    std::wstring impossible = in_sandbox(L"a_file\\sub\\t");
+    QV_run_result console = run_console({L"-collect_user_mode_trace", impossible});
+    EXPECT_EQ(CONSOLE_FAILED, console.out);
+    QV_run_result gui = run_gui({L"-collect_user_mode_trace", impossible});
+    ASSERT_EQ(1u, gui.boxes.size());
+    EXPECT_EQ(GUI_FAILED, gui.boxes[0].text);
+    EXPECT_EQ((std::vector<std::wstring>{L"a_file", L"new"}), sandbox_entries());
+}
+
+// Without either trace file the cabinet library still finishes an archive (a bare
+// header without files) and the command reports what the writer reports: success.
+TEST_F(UserModeTrace, CollectWithoutTraceFilesReportsTheWritersOutcome)
+{
+    QV_run_result run = run_console({L"-collect_user_mode_trace", in_sandbox(L"none")});
+    EXPECT_EQ(console_gathered_text(in_sandbox(L"none.cab")), run.out);
+    EXPECT_EQ(36u, read_bytes(in_sandbox(L"none.cab")).size());
+}
+
+TEST_F(UserModeTrace, CollectHandlesAwkwardDestinations)
+{
+    ASSERT_TRUE(write_bytes(user_trace_file(), "user"));
+    // Spaces and letters outside the ANSI code page: the cabinet gets the exact
+    // wide name; the console line carries the name in the ANSI code page.
+    std::wstring spaced = in_sandbox(L"my traces\\a b");
+    EXPECT_EQ(console_gathered_text(spaced + L".cab"), run_console({L"-collect_user_mode_trace", spaced}).out);
+    EXPECT_TRUE(file_exists(spaced + L".cab"));
+    std::wstring cyrillic = in_sandbox(L"\u0436\u0443\u0440\u043d\u0430\u043b\\\u0442\u0440\u0430\u0441\u0441\u0430");
+    QV_run_result gui = run_gui({L"-collect_user_mode_trace", cyrillic});
+    ASSERT_EQ(1u, gui.boxes.size());
+    EXPECT_EQ(gui_gathered_text(cyrillic + L".cab"), gui.boxes[0].text);
+    EXPECT_TRUE(file_exists(cyrillic + L".cab"));
+
+    // A trailing backslash names a folder: the rule gives the file ".cab" in it.
+    std::wstring folder = in_sandbox(L"dir\\");
+    EXPECT_EQ(console_gathered_text(folder + L".cab"), run_console({L"-collect_user_mode_trace", folder}).out);
+    EXPECT_TRUE(file_exists(folder + L".cab"));
+    // A name taken by a folder is never written into: the archive goes beside it.
+    ASSERT_TRUE(CreateDirectoryW(in_sandbox(L"taken.cab").c_str(), nullptr));
+    EXPECT_EQ(console_gathered_text(in_sandbox(L"taken (1).cab")),
+              run_console({L"-collect_user_mode_trace", in_sandbox(L"taken.cab")}).out);
+
+    // 300 characters: the cabinet library cannot be given it; nothing is written.
+    std::wstring too_long = in_sandbox(std::wstring(300, L'l'));
+    EXPECT_EQ(CONSOLE_FAILED, run_console({L"-collect_user_mode_trace", too_long}).out);
+    EXPECT_EQ((std::vector<std::wstring>{L"dir", L"my traces", L"taken (1).cab", L"taken.cab",
+                                         L"\u0436\u0443\u0440\u043d\u0430\u043b"}),
+              sandbox_entries());
+}
+
+TEST_F(UserModeTrace, SupportCycleGathersTheRecordsOfTheTracedRuns)
+{
+    ASSERT_EQ(0u, run_console({L"-eut"}).exit_code);
+    for (const wchar_t* marker : {L"-cycle_run_one", L"-cycle_run_two", L"-cycle_run_three"})
+        run_console({marker});
+    ASSERT_EQ(0u, run_console({L"-dut"}).exit_code);
+    QV_run_result collect = run_console({L"-collect_user_mode_trace", in_sandbox(L"support")});
+    EXPECT_EQ(console_gathered_text(in_sandbox(L"support.cab")), collect.out);
+
+    Extracted files{in_sandbox(L"out"), {}};
+    ASSERT_TRUE(CreateDirectoryW(files.folder.c_str(), nullptr));
+    ASSERT_TRUE(extract_cabinet(in_sandbox(L"support.cab"), files));
+    std::string records = read_bytes(files.folder + L"\\UsrTraceFile.qv");
+    ASSERT_FALSE(records.empty()) << "no user trace gathered: the trace writer wrote no records";
+    EXPECT_EQ("\xFF\xFE", records.substr(0, 2));
+    for (const wchar_t* marker : {L"-cycle_run_one", L"-cycle_run_two", L"-cycle_run_three"})
+        EXPECT_NE(std::string::npos, records.find(utf16(marker))) << narrow(marker) << " not in the gathered trace";
+}
+
+}  // namespace
