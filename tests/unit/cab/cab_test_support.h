@@ -62,8 +62,8 @@ inline Cab_directory read_cab_directory(const std::wstring& path)
     return dir;
 }
 
-// A fresh empty folder under the temp folder, removed with its files (one level)
-// when the test ends.
+// A fresh empty folder under the temp folder, removed with everything in it when
+// the test ends.
 class Sandbox {
 public:
     explicit Sandbox(const wchar_t* name)
@@ -96,15 +96,28 @@ public:
     }
 
 private:
-    void clean() const
+    void clean() const { remove_tree(path_); }
+
+    static void remove_tree(const std::wstring& folder)
     {
-        for (const std::wstring& n : entries()) {
-            std::wstring p = file(n);
-            SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (!DeleteFileW(p.c_str()))
-                RemoveDirectoryW(p.c_str());
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                std::wstring n = found.cFileName;
+                if (n == L"." || n == L"..")
+                    continue;
+                std::wstring p = folder + L"\\" + n;
+                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                    remove_tree(p);
+                } else {
+                    SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
+                    DeleteFileW(p.c_str());
+                }
+            } while (FindNextFileW(search, &found));
+            FindClose(search);
         }
-        RemoveDirectoryW(path_.c_str());
+        RemoveDirectoryW(folder.c_str());
     }
 
     std::wstring path_;
