@@ -25,3 +25,7 @@ HRESULT qv_scramble_request_text(const wchar_t* text, BSTR* scrambled);
 // computed in 64 bits; false when that byte length exceeds 0x7FFFFFFE, the most a
 // BSTR's length field is trusted with.
 bool qv_scrambled_size(uint64_t n, uint64_t* m, UINT* byte_length);
+
+// The scrambled characters of in[0..n) written to out[0..m), without the
+// terminator; for callers that own the buffer (and for measuring the work alone).
+void qv_scramble_into(const wchar_t* in, size_t n, wchar_t* out);

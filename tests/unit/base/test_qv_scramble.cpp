@@ -99,7 +99,7 @@ TEST(QvScramble, RoundTripOfRandomTexts)
 {
     std::mt19937 random(20261208);
     std::uniform_int_distribution<int> unit(1, 0xFFFF);
-    std::uniform_int_distribution<size_t> length(0, 100);
+    std::uniform_int_distribution<size_t> length(0, 400);
     for (int round = 0; round < 4000; ++round) {
         std::wstring plain(round < 10 ? round * 997 : length(random), L'\0');
         for (wchar_t& c : plain)
