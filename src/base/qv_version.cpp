@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <cwchar>
+#include <vector>
 
 namespace {
 
@@ -63,13 +64,10 @@ public:
         size_t end = text_end(offset, limit);
         if (end == 0)
             return QV_string(nullptr);
-        size_t count = (end - offset) / sizeof(wchar_t);
-        wchar_t* copy = new wchar_t[count];
-        std::memcpy(copy, bytes_ + offset, count * sizeof(wchar_t));
-        QV_string value(copy);
-        SecureZeroMemory(copy, count * sizeof(wchar_t));
-        delete[] copy;
-        return value;
+        // Copied out first: the resource need not be aligned for wide reads.
+        std::vector<wchar_t> copy((end - offset) / sizeof(wchar_t));
+        std::memcpy(copy.data(), bytes_ + offset, copy.size() * sizeof(wchar_t));
+        return QV_string(copy.data());
     }
 
 private:
