@@ -31,17 +31,52 @@ void QV_trace_text::reserve(size_t count)
         grow_to(count + 1, true);
 }
 
-void QV_trace_text::append(const wchar_t* text, size_t count)
-{
-    reserve(length_ + count);
-    std::memcpy(data_ + length_, text, count * sizeof(wchar_t));
-    length_ += count;
-    data_[length_] = L'\0';
-}
-
 void QV_trace_text::append(const wchar_t* text)
 {
     append(text, std::wcslen(text));
+}
+
+namespace {
+
+// Writes "%<width>d" of value ending just before `end`; gives where it starts.
+wchar_t* put_int_backwards(wchar_t* end, int value, int width)
+{
+    wchar_t* at = end;
+    unsigned magnitude = value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
+    do {
+        *--at = static_cast<wchar_t>(L'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude);
+    if (value < 0)
+        *--at = L'-';
+    while (end - at < width)
+        *--at = L' ';
+    return at;
+}
+
+} // namespace
+
+void QV_trace_text::append_int(int value, int width)
+{
+    wchar_t digits[48];
+    wchar_t* end = digits + 48;
+    wchar_t* start = put_int_backwards(end, value, width < 40 ? width : 40);
+    append(start, static_cast<size_t>(end - start));
+}
+
+void QV_trace_text::append_ids()
+{
+    wchar_t text[40];
+    wchar_t* end = text + 40;
+    wchar_t* at = end;
+    *--at = L' ';
+    at = put_int_backwards(at, static_cast<int>(GetCurrentThreadId()), 4);
+    for (const wchar_t* p = L":T,"; *p; ++p)
+        *--at = *p;
+    at = put_int_backwards(at, static_cast<int>(GetCurrentProcessId()), 4);
+    *--at = L':';
+    *--at = L'P';
+    append(at, static_cast<size_t>(end - at));
 }
 
 void QV_trace_text::clear()

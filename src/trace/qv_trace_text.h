@@ -10,7 +10,7 @@
 // Wide text whose buffer grows by doubling; short records stay off the heap.
 class QV_trace_text {
 public:
-    QV_trace_text() = default;
+    QV_trace_text() { inline_[0] = L'\0'; }
     ~QV_trace_text();
     QV_trace_text(const QV_trace_text&) = delete;
     QV_trace_text& operator=(const QV_trace_text&) = delete;
@@ -23,8 +23,20 @@ public:
 
     // Makes room for `count` characters and a terminator, keeping the text.
     void reserve(size_t count);
-    void append(const wchar_t* text, size_t count);
+    void append(const wchar_t* text, size_t count)
+    {
+        if (length_ + count >= capacity_)
+            reserve(length_ + count);
+        for (size_t i = 0; i < count; ++i)
+            data_[length_ + i] = text[i];
+        length_ += count;
+        data_[length_] = L'\0';
+    }
     void append(const wchar_t* text);
+    // What "%<width>d" prints: the decimal value right-aligned in `width` columns.
+    void append_int(int value, int width = 0);
+    // "P:%4d,T:%4d " of the calling process and thread.
+    void append_ids();
     void clear();
     // Takes the length from the terminator after data() was filled directly.
     void take_terminated();
@@ -38,7 +50,7 @@ private:
     void grow_to(size_t capacity, bool keep);
 
     static constexpr size_t INLINE = 256;
-    wchar_t inline_[INLINE] = {};
+    wchar_t inline_[INLINE];  // only what length() covers is ever read
     wchar_t* data_ = inline_;
     size_t capacity_ = INLINE;
     size_t length_ = 0;
