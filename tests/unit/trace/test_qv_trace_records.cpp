@@ -90,6 +90,30 @@ TEST_F(TraceRecords, PercentInModuleNameIsWrittenLiterally)
               text);
 }
 
+TEST_F(TraceRecords, UnreadableModuleName)
+{
+    // A handle no module has: GetModuleFileNameW fails for it.
+    qv_set_module_handle(reinterpret_cast<HMODULE>(static_cast<ULONG_PTR>(0x10000)));
+    SetLastError(0);
+    wchar_t probe[260];
+    ASSERT_EQ(0u, GetModuleFileNameW(qv_module_handle(), probe, 260));
+    DWORD error = GetLastError();
+    ASSERT_NE(0u, error);
+    qv_trace_enter(L"f", 0);
+    qv_trace_printf(L"g", L"x\n");
+    qv_trace_query_interface(L"h", 0, &IID_IUnknown);
+    qv_set_module_handle(nullptr);
+    wchar_t code[16];
+    _snwprintf(code, 16, L"0x%08x", static_cast<unsigned>(error));
+    std::wstring text = system_text(error);
+    std::wstring error_record =
+        L"f: Error: " + std::wstring(code) + (text.empty() ? L"\n" : L" ==> " + text);
+    // Only the entry record reports the failure; the others just lose the module part.
+    EXPECT_EQ(error_record + ids() + L" f[0]\n" + ids() + L" !g: x\n" + ids()
+                  + L" h[0]({00000000-0000-0000-C000-000000000046})\r\n",
+              records());
+}
+
 TEST_F(TraceRecords, ErrorRecords)
 {
     const std::wstring denied = system_text(5);
