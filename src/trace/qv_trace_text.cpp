@@ -28,7 +28,7 @@ void QV_trace_text::grow_to(size_t capacity, bool keep)
 void QV_trace_text::reserve(size_t count)
 {
     if (count + 1 > capacity_)
-        grow_to(count + 1, true);
+        grow_to(count + 1 > 2 * capacity_ ? count + 1 : 2 * capacity_, true);  // appends stay linear
 }
 
 void QV_trace_text::append(const wchar_t* text)
