@@ -26,6 +26,15 @@ bool folder_of(const wchar_t* destination, const wchar_t* slash, QV_string& fold
     return true;
 }
 
+bool find_file(const wchar_t* path, WIN32_FIND_DATAW& found)
+{
+    HANDLE search = FindFirstFileW(path, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(search);
+    return true;
+}
+
 void copy_field(char* field, const std::string& text)
 {
     memcpy(field, text.c_str(), text.size() + 1);
@@ -41,17 +50,18 @@ QV_cab_basic::QV_cab_basic(const wchar_t* destination)
     cabinet_parameters.cbFolderThresh = LARGEST_CABINET;
     if (!set_destination(destination))
         return;
-    fci_context = FCICreate(&fci_error, qv_cab_file_placed, qv_cab_alloc, qv_cab_free, qv_cab_open,
-                            qv_cab_read, qv_cab_write, qv_cab_close, qv_cab_seek, qv_cab_delete,
-                            qv_cab_temp_file, &cabinet_parameters, static_cast<QV_cab_kernel*>(this));
-    if (fci_context == nullptr)
+    fci_context.reset(FCICreate(&fci_error, qv_cab_file_placed, qv_cab_alloc, qv_cab_free, qv_cab_open,
+                                qv_cab_read, qv_cab_write, qv_cab_close, qv_cab_seek, qv_cab_delete,
+                                qv_cab_temp_file, &cabinet_parameters, static_cast<QV_cab_kernel*>(this)));
+    if (!fci_context)
         discard_staging();
 }
 
+// The library's context goes first: it removes its temporary files and lets go
+// of the staging file before that is deleted.
 QV_cab_basic::~QV_cab_basic()
 {
-    if (fci_context != nullptr)
-        FCIDestroy(fci_context);
+    fci_context.reset();
     discard_staging();
 }
 
@@ -104,7 +114,7 @@ void QV_cab_basic::discard_staging()
 
 bool QV_cab_basic::add_file(const wchar_t* source, const wchar_t* name_in_cabinet)
 {
-    if (fci_context == nullptr || source == nullptr || name_in_cabinet == nullptr)
+    if (!fci_context || source == nullptr || name_in_cabinet == nullptr)
         return false;
     std::string narrow_source;
     std::string narrow_name;
@@ -112,7 +122,7 @@ bool QV_cab_basic::add_file(const wchar_t* source, const wchar_t* name_in_cabine
         return false;
     if (!qv_cab_source_readable(narrow_source.c_str()))
         return false;
-    return FCIAddFile(fci_context, narrow_source.data(), narrow_name.data(), FALSE, qv_cab_next_cabinet,
+    return FCIAddFile(fci_context.get(), narrow_source.data(), narrow_name.data(), FALSE, qv_cab_next_cabinet,
                       qv_cab_status, qv_cab_open_info, tcompTYPE_MSZIP) != FALSE;
 }
 
@@ -121,10 +131,8 @@ bool QV_cab_basic::add_file(const wchar_t* source)
     if (source == nullptr)
         return false;
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(source, &found);
-    if (search == INVALID_HANDLE_VALUE)
+    if (!find_file(source, found))
         return add_file(source, source);
-    FindClose(search);
     // A long name that has no exact narrow form is stored under its short name.
     std::string unused;
     const wchar_t* name = found.cFileName;
@@ -135,9 +143,9 @@ bool QV_cab_basic::add_file(const wchar_t* source)
 
 bool QV_cab_basic::flush()
 {
-    if (fci_context == nullptr || staging_path.is_empty())
+    if (!fci_context || staging_path.is_empty())
         return false;
-    bool written = FCIFlushCabinet(fci_context, FALSE, qv_cab_next_cabinet, qv_cab_status) != FALSE;
+    bool written = FCIFlushCabinet(fci_context.get(), FALSE, qv_cab_next_cabinet, qv_cab_status) != FALSE;
     if (written)
         written = MoveFileExW(staging_path.c_str(), final_path.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
     if (written)

@@ -7,11 +7,19 @@
 // destination's own name never has to pass through the ANSI code page.
 
 #include "base/qv_string.h"
+#include "base/qv_unique.h"
 #include "cab/qv_cab.h"
 #include "cab/qv_cab_kernel.h"
 
 #include <windows.h>
 #include <fci.h>
+
+struct QV_fci_traits {
+    using type = HFCI;
+    static type invalid() { return nullptr; }
+    static void close(type context) { FCIDestroy(context); }
+};
+using QV_fci = QV_unique<QV_fci_traits>;  // null when the library gave no context
 
 class QV_cab_basic : public QV_cab, public QV_cab_kernel {
 public:
@@ -25,7 +33,7 @@ public:
     bool add_file(const wchar_t* source) override;
     bool flush() override;
 
-    bool is_open() const { return fci_context != nullptr; }
+    bool is_open() const { return fci_context.valid(); }
     // The library's error record of the last failure; for diagnosis only.
     const ERF& error() const { return fci_error; }
 
@@ -34,7 +42,7 @@ private:
     bool reserve_staging_name(const QV_string& folder);
     void discard_staging();
 
-    HFCI fci_context = nullptr;
+    QV_fci fci_context;
     ERF fci_error;
     CCAB cabinet_parameters;
     QV_string final_path;

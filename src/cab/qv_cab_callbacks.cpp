@@ -1,5 +1,7 @@
 #include "cab/qv_cab_callbacks.h"
 
+#include "base/qv_unique.h"
+
 #include <fcntl.h>
 #include <io.h>
 #include <share.h>
@@ -12,24 +14,6 @@
 #include <cstring>
 
 namespace {
-
-// Closes a file handle on every path out of the open-information callback.
-class File_handle {
-public:
-    explicit File_handle(HANDLE handle) : handle_(handle) {}
-    ~File_handle()
-    {
-        if (valid())
-            CloseHandle(handle_);
-    }
-    File_handle(const File_handle&) = delete;
-    File_handle& operator=(const File_handle&) = delete;
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
 
 // Last-write time of an open file as local DOS date and time.
 bool dos_write_time(HANDLE file, USHORT* date, USHORT* time)
@@ -61,8 +45,8 @@ USHORT kept_attributes(const char* name)
 // reads only, so a file held open for writing is refused here.
 bool read_open_info(const char* name, USHORT* date, USHORT* time, USHORT* attributes)
 {
-    File_handle file(CreateFileA(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    QV_file file(CreateFileA(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file.valid() || !dos_write_time(file.get(), date, time))
         return false;
     *attributes = kept_attributes(name);
