@@ -37,8 +37,8 @@ public:
     void* fill_slot(slot_id slot, size_t bytes);
     void free_slot(slot_id slot) { fill_slot(slot, 0); }
     // The slot's block (null when empty) and its size in bytes.
-    const void* slot_data(slot_id slot) const { return slots_[slot].data.get(); }
-    size_t slot_size(slot_id slot) const { return slots_[slot].bytes; }
+    const void* slot_data(slot_id slot) const;
+    size_t slot_size(slot_id slot) const;
 
 private:
     struct slot_block {
