@@ -18,6 +18,11 @@ namespace {
 // No Windows path is longer; a system call asking for more has gone wrong.
 constexpr DWORD longest_buffer = 32768;
 
+// Wine's GetLongPathNameW builds the long form in a fixed stack buffer of 1,024
+// characters and runs past it for longer texts; such a text keeps its form,
+// the answer of a failed call.
+constexpr unsigned long_form_limit = 1024;
+
 QV_path text_range(const wchar_t* text, size_t count)
 {
     wchar_t* buffer = qv_string_alloc(count + 1);
@@ -319,7 +324,7 @@ QV_path QV_path::full_path() const
 QV_path QV_path::long_path() const
 {
     qv_trace_enter(L"QV_path::long_path", 0);
-    if (is_empty())
+    if (is_empty() || length() >= long_form_limit)
         return QV_path(c_str());
     const wchar_t* text = c_str();
     QV_path result;
