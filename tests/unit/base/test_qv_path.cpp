@@ -40,7 +40,7 @@ TEST(QvPath, JoinPutsExactlyOneBackslashBetween)
         {L"C:\\dir", L"file", L"C:\\dir\\file"},       {L"C:\\dir\\", L"\\file", L"C:\\dir\\file"},
         {L"C:\\dir\\", L"file", L"C:\\dir\\file"},     {L"C:\\dir", L"\\file", L"C:\\dir\\file"},
         {L"", L"file", L"file"},                       {nullptr, L"sub\\file", L"sub\\file"},
-        {L"C:", L"x", L"C:\\x"},                       {L"a", L"", L"a\\"},
+        {L"C:", L"x", L"C:\\x"},                       {L"a", nullptr, L"a\\"},
         {L"100%s", L"%d%n", L"100%s\\%d%n"},
     };
     for (const JoinCase& c : cases) {
@@ -141,7 +141,9 @@ TEST(QvPath, CopiesCarryFlagsAndIdListAssignmentFromTextDropsThem)
     EXPECT_EQ(nullptr, QV_path(static_cast<const QV_path*>(nullptr)).c_str());
 
     QV_path plus = path + L"x";
+    EXPECT_EQ(L"C:\\x", text_of(plus));
     EXPECT_EQ(0, plus.flags()) << "the cache described the left operand's text";
+    EXPECT_EQ(L"C:\\", text_of(path + static_cast<const char*>(nullptr)));
     EXPECT_EQ(nullptr, plus.idlist());
 
     assigned.assign(L"C:\\dir");

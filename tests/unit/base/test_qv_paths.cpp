@@ -25,7 +25,6 @@ TEST(QvPaths, FileListIsDoubleNulTerminatedAndExactlySized)
     paths.add(QV_string(L"b%s"));
     paths.add(QV_path(L"C:\\dir\\f.txt"));
     ASSERT_EQ(3u, paths.size());
-    EXPECT_EQ(L"b%s", text_of(*std::next(paths.begin())));
 
     const wchar_t* list = paths.file_list();
     const size_t chars = 4 + 3 + 12 + 3 + 1;
