@@ -1,0 +1,35 @@
+#pragma once
+// Answers the message boxes that the running process shows itself: a thread
+// finds this process's dialogs (class #32770) by caption, reads their caption,
+// text and style, and presses OK. For tests that call a box function directly.
+
+#include "qv_child.h"
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class QV_box_watch {
+public:
+    // Starts watching for boxes whose caption is caption.
+    explicit QV_box_watch(std::wstring caption);
+    ~QV_box_watch();
+    QV_box_watch(const QV_box_watch&) = delete;
+    QV_box_watch& operator=(const QV_box_watch&) = delete;
+
+    // Stops the thread and gives every box it answered, in order.
+    std::vector<QV_box> stop();
+
+private:
+    void run();
+    void answer_boxes();
+
+    std::wstring caption_;
+    std::atomic<bool> stopping_{false};
+    std::mutex lock_;
+    std::vector<QV_box> boxes_;
+    std::vector<HWND> answered_;
+    std::thread thread_;
+};
