@@ -128,7 +128,6 @@ TEST_F(UpdateRegistry, TraceLinesOfTheEntries)
             GTEST_SKIP() << "no trace file after a traced run: the trace writer is missing from this build";
         trace = session.new_text();
     }
-    delete_tree(HKEY_CURRENT_USER, SETTINGS_KEY);
     const std::wstring kd = KD_KEY;
     for (const std::wstring& expected : {
              std::wstring(L"VlmKdShell!dx_dc_update_registry[0]\n"),

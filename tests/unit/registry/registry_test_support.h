@@ -31,7 +31,8 @@ inline void create_key(HKEY root, const wchar_t* path, DWORD options = REG_OPTIO
     RegCloseKey(key);
 }
 
-// Removes every key and value the updater may write, then creates the two service
+// Removes every key and value the updater may write or remove (the current user's
+// product key included), then creates the two service
 // keys as the product's installer would (list values are never written into a
 // missing key).
 inline void reset_product_keys(bool create_service_keys = true)
@@ -39,6 +40,7 @@ inline void reset_product_keys(bool create_service_keys = true)
     delete_tree(HKEY_LOCAL_MACHINE, KD_KEY);
     delete_tree(HKEY_LOCAL_MACHINE, RM_KEY);
     delete_tree(HKEY_LOCAL_MACHINE, SETTINGS_KEY);
+    delete_tree(HKEY_CURRENT_USER, SETTINGS_KEY);
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, MEMORY_KEY, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
         RegDeleteValueW(key, L"ClearPageFileAtShutdown");

@@ -281,7 +281,6 @@ TEST_F(RegistryUpdater, CaseSensitiveRemovalVisitsEveryLoadedUserHive)
         EXPECT_TRUE(dword_is(root, path.c_str(), L"CaseSensitiveShowAgainChoice", 3));
     }
     EXPECT_TRUE(dword_is(HKEY_USERS, second.settings().c_str(), L"Kept", 5));
-    delete_tree(HKEY_CURRENT_USER, SETTINGS_KEY);
 }
 
 TEST_F(RegistryUpdater, DriveListWithColons)
