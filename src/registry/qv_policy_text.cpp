@@ -1,7 +1,5 @@
 #include "registry/qv_policy_text.h"
 
-#include <cwctype>
-
 namespace {
 
 bool is_digit(wchar_t c)
