@@ -4,7 +4,7 @@
 // Every result is a Win32 error code, 0 for success; every failure is traced.
 
 #include "base/qv_string.h"
-#include "registry/qv_reg_key.h"
+#include "base/qv_unique.h"
 
 #include <windows.h>
 
