@@ -44,47 +44,50 @@ const QV_policy_value* QV_registry_updater::find_row(const std::wstring& key) co
 bool QV_registry_updater::update_values(const wchar_t* text, bool& restart_needed,
                                         QV_memory_policies* memory_policies)
 {
-    static const wchar_t* const NAME = L"QV_registry_updater::update_values";
     change_summary = QV_string();
     if (!text) {
         restart_needed = false;
         return false;
     }
-    bool any_changed = false, restart_on = false, restart_off = false, registry_failed = false;
-    for (std::wstring_view piece : qv_policy_pieces(text)) {
-        QV_policy_token token = qv_parse_policy_token(piece);
-        if (token.kind == QV_policy_token::restart_on) {
-            restart_on = true;
-            continue;
-        }
-        if (token.kind == QV_policy_token::restart_off) {
-            restart_on = false;
-            restart_off = true;
-            continue;
-        }
-        const QV_policy_value* row = token.kind == QV_policy_token::value ? find_row(token.key) : nullptr;
-        if (!row)
-            continue;
-        bool changed = apply_row(*row, QV_string(token.value_text.c_str()), registry_failed, memory_policies);
-        if (changed && row->needs_restart) {
-            qv_trace_printf(NAME, L"RReq Setting the restart_needed flag.\n");
-            restart_needed = true;
-        }
-        any_changed = any_changed || changed;
-    }
-    if (!any_changed) {
+    Walk walk;
+    for (std::wstring_view piece : qv_policy_pieces(text))
+        apply_token(qv_parse_policy_token(piece), walk, restart_needed, memory_policies);
+    if (!walk.any_changed) {
         restart_needed = false;
         return false;
     }
     // A text whose values did not all reach the registry stays uncached, so the same
     // text is applied again next time instead of being taken as done.
-    if (!registry_failed)
+    if (!walk.registry_failed)
         set_cached_value(text);
-    if (restart_on)
+    if (walk.restart_on)
         restart_needed = true;
-    else if (restart_off)
+    else if (walk.restart_off)
         restart_needed = false;
     return true;
+}
+
+void QV_registry_updater::apply_token(const QV_policy_token& token, Walk& walk, bool& restart_needed,
+                                      QV_memory_policies* memory_policies)
+{
+    if (token.kind == QV_policy_token::restart_on) {
+        walk.restart_on = true;
+        return;
+    }
+    if (token.kind == QV_policy_token::restart_off) {
+        walk.restart_on = false;
+        walk.restart_off = true;
+        return;
+    }
+    const QV_policy_value* row = token.kind == QV_policy_token::value ? find_row(token.key) : nullptr;
+    if (!row)
+        return;
+    bool changed = apply_row(*row, QV_string(token.value_text.c_str()), walk.registry_failed, memory_policies);
+    if (changed && row->needs_restart) {
+        qv_trace_printf(L"QV_registry_updater::update_values", L"RReq Setting the restart_needed flag.\n");
+        restart_needed = true;
+    }
+    walk.any_changed = walk.any_changed || changed;
 }
 
 bool QV_registry_updater::apply_row(const QV_policy_value& row, const QV_string& value_text,

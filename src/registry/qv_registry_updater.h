@@ -4,6 +4,7 @@
 // says whether a change needs a restart of the machine.
 
 #include "base/qv_string.h"
+#include "registry/qv_policy_text.h"
 #include "registry/qv_policy_value.h"
 
 #include <windows.h>
@@ -56,7 +57,17 @@ public:
     static constexpr size_t MAX_LIST_TEXT = 511;   // characters of a list value text
 
 private:
+    // What the walk over one policy text has met so far.
+    struct Walk {
+        bool any_changed = false;
+        bool restart_on = false;       // "R+" seen and not undone by a later "R-"
+        bool restart_off = false;      // "R-" seen
+        bool registry_failed = false;  // a rule left a value short of what the text asked
+    };
+
     const QV_policy_value* find_row(const std::wstring& key) const;
+    void apply_token(const QV_policy_token& token, Walk& walk, bool& restart_needed,
+                     QV_memory_policies* memory_policies);
     // Runs the row's rule and its follow-up rule; registry_failed is set when the rule
     // returned a failure that leaves the registry short of what the text asked.
     bool apply_row(const QV_policy_value& row, const QV_string& value_text, bool& registry_failed,
