@@ -1,0 +1,86 @@
+#pragma once
+// One owner type for every kind of handle the program opens: movable, not
+// copyable, closed in its destructor so that every return path releases it.
+
+#include <windows.h>
+
+#include <utility>
+
+template <typename Traits>
+class QV_unique {
+public:
+    using type = typename Traits::type;
+
+    QV_unique() = default;
+    explicit QV_unique(type value) : value_(value) {}
+    QV_unique(QV_unique&& other) noexcept : value_(other.release()) {}
+    QV_unique& operator=(QV_unique&& other) noexcept
+    {
+        if (this != &other)
+            reset(other.release());
+        return *this;
+    }
+    QV_unique(const QV_unique&) = delete;
+    QV_unique& operator=(const QV_unique&) = delete;
+    ~QV_unique() { reset(); }
+
+    type get() const { return value_; }
+    bool valid() const { return value_ != Traits::invalid(); }
+    explicit operator bool() const { return valid(); }
+
+    // Gives up ownership without closing.
+    type release() { return std::exchange(value_, Traits::invalid()); }
+
+    void reset(type value = Traits::invalid())
+    {
+        type old = std::exchange(value_, value);
+        if (old != Traits::invalid())
+            Traits::close(old);
+    }
+
+    // For out-parameters: closes what is held first, so reuse never leaks.
+    type* put()
+    {
+        reset();
+        return &value_;
+    }
+
+private:
+    type value_ = Traits::invalid();
+};
+
+struct QV_handle_traits {
+    using type = HANDLE;
+    static type invalid() { return nullptr; }
+    static void close(type h) { CloseHandle(h); }
+};
+
+struct QV_file_traits {
+    using type = HANDLE;
+    static type invalid() { return INVALID_HANDLE_VALUE; }
+    static void close(type h) { CloseHandle(h); }
+};
+
+struct QV_reg_key_traits {
+    using type = HKEY;
+    static type invalid() { return nullptr; }
+    static void close(type h) { RegCloseKey(h); }
+};
+
+struct QV_local_traits {
+    using type = HLOCAL;
+    static type invalid() { return nullptr; }
+    static void close(type h) { LocalFree(h); }
+};
+
+struct QV_sid_traits {
+    using type = PSID;
+    static type invalid() { return nullptr; }
+    static void close(type h) { FreeSid(h); }
+};
+
+using QV_handle = QV_unique<QV_handle_traits>;      // null when not open
+using QV_file = QV_unique<QV_file_traits>;          // INVALID_HANDLE_VALUE when not open
+using QV_reg_key = QV_unique<QV_reg_key_traits>;
+using QV_local = QV_unique<QV_local_traits>;        // LocalAlloc / FormatMessage buffers
+using QV_allocated_sid = QV_unique<QV_sid_traits>;  // from AllocateAndInitializeSid

@@ -1,0 +1,219 @@
+// The writer every record goes through: secrets masked, the machine-wide switch
+// read at most once per 3,000 ms, and each line appended to "TraceFile.qv" in the
+// temporary folder under the session-wide trace mutex.
+#include "trace/qv_trace.h"
+
+#include "base/qv_mutex.h"
+#include "base/qv_unique.h"
+#include "trace/qv_trace_seams.h"
+#include "trace/qv_trace_text.h"
+
+#include <atomic>
+#include <cwchar>
+
+DWORD(WINAPI* qv_trace_tick_source)() = GetTickCount;
+
+namespace {
+
+constexpr const wchar_t* MUTEX_NAME = L"{7E40A9C5-62D1-4f3b-8C17-B95E03D2A64C}_QVA";
+constexpr const wchar_t* LOGGING_KEY = L"Software\\Velmora\\Corvessa\\Logging";
+constexpr const wchar_t* SWITCH_VALUE = L"EnableUserModeTrace";
+constexpr const wchar_t* FILE_NAME = L"TraceFile.qv";
+constexpr DWORD RECHECK_MS = 3000;
+constexpr DWORD FLAGS_AND_ATTRIBUTES = 0x80000080;  // write-through, normal
+
+// Read without the mutex by the quick check; a stale read only delays a switch
+// by one record.
+std::atomic<DWORD> g_last_check{0};
+std::atomic<bool> g_switch_on{false};
+// Guarded by the trace mutex.
+bool g_at_line_start = true;
+// The mutex handle stays open for the life of the process, so a record costs a
+// wait and a release instead of a create and a close.
+std::atomic<HANDLE> g_mutex{nullptr};
+
+// Holds the trace mutex for one record; held() is false when it could not be had.
+class Trace_lock {
+public:
+    Trace_lock()
+    {
+        HANDLE cached = g_mutex.load(std::memory_order_acquire);
+        if (cached) {
+            DWORD result = WaitForSingleObject(cached, INFINITE);
+            handle_ = cached;
+            held_ = result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;  // a dead writer's lock is ours now
+            return;
+        }
+        handle_ = qv_create_mutex(MUTEX_NAME, false, true);
+        held_ = handle_ != nullptr;
+        HANDLE expected = nullptr;
+        // Another thread may have cached its handle first: then ours goes after this record.
+        close_after_ = held_ && !g_mutex.compare_exchange_strong(expected, handle_);
+    }
+    ~Trace_lock()
+    {
+        if (held_)
+            ReleaseMutex(handle_);
+        if (close_after_)
+            CloseHandle(handle_);
+    }
+    Trace_lock(const Trace_lock&) = delete;
+    Trace_lock& operator=(const Trace_lock&) = delete;
+    bool held() const { return held_; }
+
+private:
+    HANDLE handle_ = nullptr;
+    bool held_ = false;
+    bool close_after_ = false;
+};
+
+// Every character after "<secret>" up to the next "<" (or the end) becomes "*".
+void mask_secrets(wchar_t* text)
+{
+    static constexpr wchar_t MARKER[] = L"<secret>";
+    constexpr size_t MARKER_LENGTH = sizeof(MARKER) / sizeof(wchar_t) - 1;
+    for (wchar_t* found = std::wcsstr(text, MARKER); found; found = std::wcsstr(found, MARKER)) {
+        found += MARKER_LENGTH;
+        for (; *found && *found != L'<'; ++found)
+            *found = L'*';
+    }
+}
+
+// Only a 4-byte REG_DWORD holding 1 votes for tracing.
+bool key_votes_on(HKEY key)
+{
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExW(key, SWITCH_VALUE, nullptr, &type, nullptr, &size) != ERROR_SUCCESS
+        || type != REG_DWORD || size != sizeof(DWORD))
+        return false;
+    DWORD value = 0;
+    return RegQueryValueExW(key, SWITCH_VALUE, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size)
+               == ERROR_SUCCESS
+           && type == REG_DWORD && size == sizeof(DWORD) && value == 1;
+}
+
+// The logging key of one loaded user hive, or the machine's when the hive has none.
+bool hive_votes_on(const wchar_t* hive)
+{
+    QV_trace_text path;
+    path.append(hive);
+    path.append(L"\\");
+    path.append(LOGGING_KEY);
+    QV_reg_key key;
+    if (RegOpenKeyExW(HKEY_USERS, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS
+        && RegOpenKeyExW(HKEY_LOCAL_MACHINE, LOGGING_KEY, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+        return false;
+    return key_votes_on(key.get());
+}
+
+bool read_switch()
+{
+    wchar_t hive[256];
+    for (DWORD index = 0; RegEnumKeyW(HKEY_USERS, index, hive, 256) == ERROR_SUCCESS; ++index) {
+        if (hive_votes_on(hive))
+            return true;
+    }
+    return false;
+}
+
+// Under the mutex: refreshes the cache when it is stale; true when tracing is on.
+bool switch_on_locked(bool cache_fresh)
+{
+    if (cache_fresh)
+        return true;  // the quick check saw "on"
+    bool on = read_switch();
+    g_switch_on.store(on, std::memory_order_relaxed);
+    g_last_check.store(qv_trace_tick_source(), std::memory_order_relaxed);
+    return on;
+}
+
+bool trace_file_path(QV_trace_text& path)
+{
+    DWORD needed = GetTempPathW(0, nullptr);
+    if (needed == 0)
+        return false;
+    path.reserve(needed + 13);
+    DWORD length = GetTempPathW(needed, path.data());
+    if (length == 0 || length >= needed)
+        return false;  // failed, or the folder changed length in between: never use a cut path
+    path.data()[length] = L'\0';
+    path.take_terminated();
+    path.append(FILE_NAME);
+    return true;
+}
+
+void write_bytes(HANDLE file, const void* bytes, size_t count)
+{
+    DWORD written = 0;
+    WriteFile(file, bytes, static_cast<DWORD>(count), &written, nullptr);
+}
+
+// Writes the record piece by piece, each piece ending after a line feed, with the
+// stamp in front of whatever begins a line.
+void write_pieces(HANDLE file, const wchar_t* text)
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    wchar_t stamp[48];
+    int stamp_length = _snwprintf(stamp, 48, L"%02d:%02d:%02d [%d] ", now.wHour, now.wMinute, now.wSecond,
+                                  static_cast<int>(GetCurrentProcessId()));
+    QV_trace_text out;
+    for (const wchar_t* piece = text; *piece;) {
+        const wchar_t* line_feed = std::wcschr(piece, L'\n');
+        size_t length = line_feed ? static_cast<size_t>(line_feed - piece) + 1 : std::wcslen(piece);
+        out.clear();
+        if (g_at_line_start) {
+            out.append(stamp, static_cast<size_t>(stamp_length));
+            g_at_line_start = false;
+        }
+        if (line_feed)
+            g_at_line_start = true;
+        out.append(piece, length);
+        write_bytes(file, out.c_str(), out.length() * sizeof(wchar_t));
+        piece += length;
+    }
+}
+
+void append_to_file(const wchar_t* text)
+{
+    QV_trace_text path;
+    if (!trace_file_path(path))
+        return;
+    QV_file file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                             FLAGS_AND_ATTRIBUTES, nullptr));
+    if (!file)
+        return;  // held by a writer outside our lock (another session): drop
+    if (GetLastError() != ERROR_ALREADY_EXISTS) {
+        static constexpr BYTE BOM[] = {0xFF, 0xFE};
+        write_bytes(file.get(), BOM, sizeof(BOM));
+        g_at_line_start = true;
+    }
+    write_pieces(file.get(), text);
+}
+
+} // namespace
+
+void qv_trace_reset_writer_state()
+{
+    Trace_lock lock;
+    g_last_check = 0;
+    g_switch_on = false;
+    g_at_line_start = true;
+}
+
+void qv_trace_write(const wchar_t* text)
+{
+    if (!text)
+        return;
+    DWORD last = g_last_check.load(std::memory_order_relaxed);
+    bool fresh = last != 0 && qv_trace_tick_source() - last < RECHECK_MS;
+    if (fresh && !g_switch_on.load(std::memory_order_relaxed))
+        return;  // off: no copy, no mutex, no file
+    QV_trace_text copy;
+    copy.append(text);
+    mask_secrets(copy.data());
+    Trace_lock lock;
+    if (!lock.held() || !switch_on_locked(fresh))
+        return;
+    append_to_file(copy.c_str());
+}

@@ -1,0 +1,256 @@
+#include "base/qv_mutex.h"
+#include "base/qv_security.h"
+#include "qv_child.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+namespace {
+
+// A name no other test or run uses.
+std::wstring unique_name(const wchar_t* tag)
+{
+    return std::wstring(L"qv_test_") + tag + L"_" + std::to_wstring(GetCurrentProcessId()) + L"_"
+           + std::to_wstring(GetTickCount());
+}
+
+// Runs fn on its own thread and joins it: mutex ownership belongs to a thread.
+template <typename Fn>
+void on_other_thread(Fn fn)
+{
+    std::thread(fn).join();
+}
+
+TEST(QvObjectName, PrefixesByNamespace)
+{
+    EXPECT_STREQ(L"Local\\abc", qv_make_object_name(L"abc", false).c_str());
+    EXPECT_STREQ(L"Global\\abc", qv_make_object_name(L"abc", true).c_str());
+    EXPECT_TRUE(qv_make_object_name(nullptr, false).is_null());
+    EXPECT_TRUE(qv_make_object_name(nullptr, true).is_null());
+}
+
+TEST(QvSecurityAttributes, NullDaclOpenToEveryone)
+{
+    SECURITY_ATTRIBUTES* attributes = qv_create_open_security_attributes();
+    ASSERT_NE(nullptr, attributes);
+    EXPECT_EQ(24u, attributes->nLength);
+    EXPECT_TRUE(attributes->bInheritHandle);
+    BOOL present = FALSE, defaulted = TRUE;
+    PACL dacl = reinterpret_cast<PACL>(1);
+    ASSERT_TRUE(GetSecurityDescriptorDacl(attributes->lpSecurityDescriptor, &present, &dacl, &defaulted));
+    EXPECT_TRUE(present);
+    EXPECT_EQ(nullptr, dacl);
+    EXPECT_FALSE(defaulted);
+    qv_free_security_attributes(attributes);
+    qv_free_security_attributes(nullptr);
+}
+
+TEST(QvMutex, UnnamedMutexHasNoNameAndWorks)
+{
+    QV_mutex mutex(nullptr, false, false);
+    ASSERT_NE(nullptr, mutex.handle());
+    EXPECT_EQ(nullptr, mutex.name());
+    bool timed_out = true;
+    EXPECT_TRUE(mutex.wait(0, &timed_out));
+    EXPECT_FALSE(timed_out);
+    EXPECT_TRUE(mutex.release());
+}
+
+TEST(QvMutex, KeepsPrefixedName)
+{
+    std::wstring name = unique_name(L"named");
+    QV_mutex mutex(name.c_str(), false, false);
+    EXPECT_EQ(L"Local\\" + name, std::wstring(mutex.name()));
+    HANDLE opened = OpenMutexW(SYNCHRONIZE, FALSE, (L"Local\\" + name).c_str());
+    EXPECT_NE(nullptr, opened);
+    CloseHandle(opened);
+}
+
+TEST(QvMutex, SecondOwnerOnAnotherThreadBlocksUntilRelease)
+{
+    std::wstring name = unique_name(L"threads");
+    HANDLE first = qv_create_mutex(name.c_str(), false, true);
+    ASSERT_NE(nullptr, first);
+    std::atomic<bool> second_owns{false};
+    std::thread second([&] {
+        HANDLE h = qv_create_mutex(name.c_str(), false, true);
+        second_owns = true;
+        ReleaseMutex(h);
+        CloseHandle(h);
+    });
+    Sleep(300);
+    EXPECT_FALSE(second_owns.load());
+    ASSERT_TRUE(ReleaseMutex(first));
+    second.join();
+    EXPECT_TRUE(second_owns.load());
+    CloseHandle(first);
+}
+
+TEST(QvMutex, WaitWithZeroTimeoutReportsTimeOut)
+{
+    std::wstring name = unique_name(L"timeout");
+    QV_mutex mutex(name.c_str(), false, false);
+    HANDLE held = nullptr;
+    HANDLE release_it = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE holding = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread holder([&] {
+        held = qv_create_mutex(name.c_str(), false, true);
+        SetEvent(holding);
+        WaitForSingleObject(release_it, INFINITE);
+        ReleaseMutex(held);
+        CloseHandle(held);
+    });
+    WaitForSingleObject(holding, INFINITE);
+    bool timed_out = false;
+    EXPECT_FALSE(mutex.wait(0, &timed_out));
+    EXPECT_TRUE(timed_out);
+    EXPECT_FALSE(mutex.wait(0, nullptr));  // no flag to set: still false, no crash
+    SetEvent(release_it);
+    holder.join();
+    timed_out = true;
+    EXPECT_TRUE(mutex.wait(0, &timed_out));
+    EXPECT_FALSE(timed_out);
+    EXPECT_TRUE(mutex.release());
+    CloseHandle(release_it);
+    CloseHandle(holding);
+}
+
+TEST(QvMutex, SignalledSecondHandleGivesFalseWithoutFlag)
+{
+    std::wstring name = unique_name(L"second");
+    QV_mutex mutex(name.c_str(), false, false);
+    HANDLE holding = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release_it = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread holder([&] {
+        HANDLE h = qv_create_mutex(name.c_str(), false, true);
+        SetEvent(holding);
+        WaitForSingleObject(release_it, INFINITE);
+        ReleaseMutex(h);
+        CloseHandle(h);
+    });
+    WaitForSingleObject(holding, INFINITE);
+    HANDLE signalled = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+    bool timed_out = true;
+    EXPECT_FALSE(mutex.wait(signalled, 5000, &timed_out));
+    EXPECT_FALSE(timed_out);
+    SetEvent(release_it);
+    holder.join();
+    CloseHandle(signalled);
+    CloseHandle(holding);
+    CloseHandle(release_it);
+}
+
+TEST(QvMutex, NullHandleWaitsNever)
+{
+    // A name in a namespace that does not exist makes creation fail.
+    QV_mutex mutex(L"no\\such\\namespace", false, false);
+    EXPECT_EQ(nullptr, mutex.handle());
+    bool timed_out = true;
+    EXPECT_FALSE(mutex.wait(0, &timed_out));
+    EXPECT_FALSE(timed_out);
+}
+
+// The other process: mutex_holder.exe holding "Local\<name>" until told to go.
+class Holder {
+public:
+    Holder(const std::wstring& name, const wchar_t* mode) : name_(name)
+    {
+        ready_ = CreateEventW(nullptr, TRUE, FALSE, (L"Local\\" + name + L"_ready").c_str());
+        go_ = CreateEventW(nullptr, TRUE, FALSE, (L"Local\\" + name + L"_go").c_str());
+        std::wstring line = qv_command_line(qv_sibling_path(L"mutex_holder.exe"), {name, mode});
+        STARTUPINFOW si{};
+        si.cb = sizeof(si);
+        started_ = CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi_);
+        if (started_)
+            CloseHandle(pi_.hThread);
+    }
+    ~Holder()
+    {
+        finish();
+        CloseHandle(ready_);
+        CloseHandle(go_);
+    }
+    bool ready() { return started_ && WaitForSingleObject(ready_, 20000) == WAIT_OBJECT_0; }
+    void finish()
+    {
+        SetEvent(go_);
+        if (started_) {
+            WaitForSingleObject(pi_.hProcess, 20000);
+            CloseHandle(pi_.hProcess);
+            started_ = false;
+        }
+    }
+
+private:
+    std::wstring name_;
+    HANDLE ready_ = nullptr;
+    HANDLE go_ = nullptr;
+    PROCESS_INFORMATION pi_{};
+    BOOL started_ = FALSE;
+};
+
+TEST(QvMutexProcesses, SecondProcessBlocksUntilRelease)
+{
+    std::wstring name = unique_name(L"proc");
+    Holder holder(name, L"release");
+    ASSERT_TRUE(holder.ready());
+    QV_mutex mutex(name.c_str(), false, false);
+    bool timed_out = false;
+    EXPECT_FALSE(mutex.wait(0, &timed_out));
+    EXPECT_TRUE(timed_out);
+
+    std::atomic<bool> owned{false};
+    std::thread waiter([&] {
+        HANDLE h = qv_create_mutex(name.c_str(), false, true);
+        owned = true;
+        ReleaseMutex(h);
+        CloseHandle(h);
+    });
+    Sleep(300);
+    EXPECT_FALSE(owned.load());
+    holder.finish();
+    waiter.join();
+    EXPECT_TRUE(owned.load());
+}
+
+TEST(QvMutexProcesses, AbandonedMutexIsReleasedBeforeFalse)
+{
+    std::wstring name = unique_name(L"abandon");
+    Holder holder(name, L"abandon");
+    ASSERT_TRUE(holder.ready());
+    QV_mutex mutex(name.c_str(), false, false);
+    holder.finish();  // ends owning the mutex
+    bool timed_out = true;
+    EXPECT_FALSE(mutex.wait(5000, &timed_out));
+    EXPECT_FALSE(timed_out);
+    // Released again: another thread gets it at once.
+    bool other_got_it = false;
+    on_other_thread([&] {
+        HANDLE h = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, (L"Local\\" + name).c_str());
+        other_got_it = WaitForSingleObject(h, 0) == WAIT_OBJECT_0;
+        if (other_got_it)
+            ReleaseMutex(h);
+        CloseHandle(h);
+    });
+    EXPECT_TRUE(other_got_it);
+}
+
+TEST(QvMutexProcesses, CreateWithOwnershipTakesOverAbandonedMutex)
+{
+    std::wstring name = unique_name(L"takeover");
+    Holder holder(name, L"abandon");
+    ASSERT_TRUE(holder.ready());
+    QV_mutex keep_alive(name.c_str(), false, false);  // the object outlives its dead owner
+    holder.finish();
+    HANDLE mine = qv_create_mutex(name.c_str(), false, true);
+    ASSERT_NE(nullptr, mine);
+    EXPECT_TRUE(ReleaseMutex(mine));  // succeeds only for the owner
+    CloseHandle(mine);
+}
+
+} // namespace
