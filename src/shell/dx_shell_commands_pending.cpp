@@ -13,4 +13,3 @@ void dx_shell_open_attachment(bool, const wchar_t*) {}
 void dx_shell_core_log_on() {}
 void dx_shell_core_log_off() {}
 void dx_shell_core_sync_user_data() {}
-void dx_dc_update_registry(const wchar_t*) {}

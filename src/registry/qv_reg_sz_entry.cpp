@@ -1,0 +1,65 @@
+#include "registry/qv_reg_sz_entry.h"
+
+#include "registry/qv_registry_keys.h"
+#include "trace/qv_trace.h"
+
+#include <new>
+
+QV_reg_sz_entry::QV_reg_sz_entry(DWORD view_, HKEY root_, const QV_string& key_path_,
+                                 const QV_string& value_name_, const QV_string& data_)
+    : QV_reg_entry(view_, root_, key_path_), value_name(value_name_), data(data_)
+{
+}
+
+QV_reg_sz_entry::~QV_reg_sz_entry() = default;
+
+LONG QV_reg_sz_entry::install()
+{
+    static const wchar_t* const NAME = L"QV_reg_sz_entry::install";
+    qv_trace_enter(NAME, 0, L"Key: %s, Value: %s\n", qv_text_of(key_path), qv_text_of(value_name));
+    QV_reg_key key;
+    LONG result = create_key(view, root, key_path.c_str(), key, 0);
+    if (result != ERROR_SUCCESS) {
+        qv_trace_printf(NAME, L"Failed to create key: %s\n", qv_text_of(key_path));
+        qv_trace_error(NAME, static_cast<DWORD>(result));
+        return result;
+    }
+    const wchar_t* text = qv_text_of(data);
+    DWORD bytes = static_cast<DWORD>((data.length() + 1) * sizeof(wchar_t));
+    result = RegSetValueExW(key.get(), value_name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes);
+    key.reset();
+    if (result != ERROR_SUCCESS) {
+        qv_trace_printf(NAME, L"Failed to set value: %s\n", qv_text_of(value_name));
+        qv_trace_error(NAME, static_cast<DWORD>(result));
+    }
+    return result;
+}
+
+LONG QV_reg_sz_entry::uninstall()
+{
+    static const wchar_t* const NAME = L"QV_reg_sz_entry::uninstall";
+    qv_trace_enter(NAME, 0, L"Key: %s, Value: %s\n", qv_text_of(key_path), qv_text_of(value_name));
+    QV_reg_key key;
+    LONG result = open_key(view, root, key_path.c_str(), key, false);
+    if (result == ERROR_FILE_NOT_FOUND)
+        return ERROR_SUCCESS;
+    if (result != ERROR_SUCCESS) {
+        qv_trace_printf(NAME, L"Failed to open key: %s\n", qv_text_of(key_path));
+        qv_trace_error(NAME, static_cast<DWORD>(result));
+        return result;
+    }
+    result = RegDeleteValueW(key.get(), value_name.c_str());
+    key.reset();
+    if (result == ERROR_FILE_NOT_FOUND)
+        return ERROR_SUCCESS;
+    if (result != ERROR_SUCCESS) {
+        qv_trace_printf(NAME, L"Failed to delete value: %s\n", qv_text_of(value_name));
+        qv_trace_error(NAME, static_cast<DWORD>(result));
+    }
+    return result;
+}
+
+QV_reg_entry* QV_reg_sz_entry::clone() const
+{
+    return new (std::nothrow) QV_reg_sz_entry(view, root, key_path, value_name, data);
+}

@@ -1,0 +1,170 @@
+#include "registry/qv_registry_updater.h"
+
+#include "registry/qv_policy_text.h"
+#include "registry/qv_reg_key_entry.h"
+#include "registry/qv_reg_sz_entry.h"
+#include "registry/qv_reg_value_reader.h"
+#include "registry/qv_registry_keys.h"
+#include "trace/qv_trace.h"
+
+namespace {
+
+wchar_t ascii_lower(wchar_t c)
+{
+    return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+}
+
+} // namespace
+
+bool QV_no_case_less::operator()(const QV_string& left, const QV_string& right) const
+{
+    const wchar_t* a = qv_text_of(left);
+    const wchar_t* b = qv_text_of(right);
+    for (; *a && ascii_lower(*a) == ascii_lower(*b); ++a, ++b) {
+    }
+    return ascii_lower(*a) < ascii_lower(*b);
+}
+
+QV_registry_updater::QV_registry_updater()
+    : policy_values(policy_value_table_begin(), policy_value_table_end())
+{
+}
+
+QV_registry_updater::~QV_registry_updater() = default;
+
+const QV_policy_value* QV_registry_updater::find_row(const std::wstring& key) const
+{
+    for (const QV_policy_value& row : policy_values) {
+        if (row.code.equals_no_case(key.c_str()))
+            return &row;
+    }
+    return nullptr;
+}
+
+bool QV_registry_updater::update_values(const wchar_t* text, bool& restart_needed,
+                                        QV_memory_policies* memory_policies)
+{
+    change_summary = QV_string();
+    if (!text) {
+        restart_needed = false;
+        return false;
+    }
+    Walk walk;
+    for (std::wstring_view piece : qv_policy_pieces(text))
+        apply_token(qv_parse_policy_token(piece), walk, restart_needed, memory_policies);
+    if (!walk.any_changed) {
+        restart_needed = false;
+        return false;
+    }
+    // A text whose values did not all reach the registry stays uncached, so the same
+    // text is applied again next time instead of being taken as done.
+    if (!walk.registry_failed)
+        set_cached_value(text);
+    if (walk.restart_on)
+        restart_needed = true;
+    else if (walk.restart_off)
+        restart_needed = false;
+    return true;
+}
+
+void QV_registry_updater::apply_token(const QV_policy_token& token, Walk& walk, bool& restart_needed,
+                                      QV_memory_policies* memory_policies)
+{
+    if (token.kind == QV_policy_token::restart_on) {
+        walk.restart_on = true;
+        return;
+    }
+    if (token.kind == QV_policy_token::restart_off) {
+        walk.restart_on = false;
+        walk.restart_off = true;
+        return;
+    }
+    const QV_policy_value* row = token.kind == QV_policy_token::value ? find_row(token.key) : nullptr;
+    if (!row)
+        return;
+    bool changed = apply_row(*row, QV_string(token.value_text.c_str()), walk.registry_failed, memory_policies);
+    if (changed && row->needs_restart) {
+        qv_trace_printf(L"QV_registry_updater::update_values", L"RReq Setting the restart_needed flag.\n");
+        restart_needed = true;
+    }
+    walk.any_changed = walk.any_changed || changed;
+}
+
+bool QV_registry_updater::apply_row(const QV_policy_value& row, const QV_string& value_text,
+                                    bool& registry_failed, QV_memory_policies* memory_policies)
+{
+    bool changed = false;
+    LONG result = ERROR_SUCCESS;
+    switch (row.kind) {
+    case QV_POLICY_KIND_SZ:
+        result = update_sz(row, value_text, changed);
+        if (changed && row.code.equals(L"CSN"))
+            apply_case_sensitive_notifications(value_text);
+        break;
+    case QV_POLICY_KIND_DWORD: {
+        result = update_dword(row, value_text, changed);
+        DWORD n = 0;
+        if (changed && row.code.equals(L"PTP") && qv_leading_decimal(qv_text_of(value_text), n) && n == 0)
+            set_delete_pagefile();
+        break;
+    }
+    case QV_POLICY_KIND_MULTI_SZ:
+        result = update_multi_sz(row, value_text, changed);
+        break;
+    case QV_POLICY_KIND_BOOLEAN_MEMORY_POLICY:
+        if (memory_policies)
+            result = update_boolean_memory_policy(row, value_text, changed, memory_policies);
+        break;
+    default:
+        break;
+    }
+    // Removing a list value that is not there leaves nothing undone.
+    if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND)
+        registry_failed = true;
+    return changed;
+}
+
+bool QV_registry_updater::cached_value_differs(const wchar_t* text)
+{
+    if (!text)
+        return false;
+    QV_reg_value_reader reader(0, HKEY_LOCAL_MACHINE, QV_KD_SERVICE_KEY, CACHE_VALUE_NAME);
+    if (!reader.exists())
+        return true;
+    return !reader.get_text().equals(text);
+}
+
+void QV_registry_updater::set_cached_value(const wchar_t* text)
+{
+    QV_reg_sz_entry entry(0, HKEY_LOCAL_MACHINE, QV_KD_SERVICE_KEY, CACHE_VALUE_NAME, text);
+    LONG result = entry.install();
+    if (result != ERROR_SUCCESS)
+        qv_trace_printf(L"QV_registry_updater::set_cached_value", L"Failed to set cached value %ld\n", result);
+}
+
+LONG QV_registry_updater::create_reboot_key()
+{
+    QV_reg_key_entry entry(0, HKEY_LOCAL_MACHINE, QV_string(QV_KD_SERVICE_KEY) + REBOOT_KEY_NAME, 1);
+    entry.uninstall();
+    LONG result = entry.install();
+    if (result != ERROR_SUCCESS)
+        qv_trace_printf(L"QV_registry_updater::create_reboot_key", L"Failed to set reboot key %ld\n", result);
+    return result;
+}
+
+void QV_registry_updater::append_written(const QV_policy_value& row, const QV_string& value_text,
+                                         const QV_string& old_text)
+{
+    change_summary += row.code;
+    change_summary += L":";
+    change_summary += value_text;
+    change_summary += L"[";
+    change_summary += old_text.is_empty() ? L"empty" : qv_text_of(old_text);
+    change_summary += L"]#";
+}
+
+void QV_registry_updater::append_removed(const QV_policy_value& row)
+{
+    change_summary += row.code;
+    change_summary += L":[deleted]#";
+}

@@ -1,0 +1,83 @@
+#pragma once
+// Applies a policy text to the registry: writes, rewrites or removes each named
+// policy value only when that changes something, keeps the last applied text, and
+// says whether a change needs a restart of the machine.
+
+#include "base/qv_string.h"
+#include "registry/qv_policy_text.h"
+#include "registry/qv_policy_value.h"
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+// Orders registry value names without regard to (ASCII) case, as the registry does.
+struct QV_no_case_less {
+    bool operator()(const QV_string& left, const QV_string& right) const;
+};
+
+// Value name of each boolean memory policy applied, to "true" or "false".
+using QV_memory_policies = std::map<QV_string, QV_string, QV_no_case_less>;
+
+class QV_registry_updater {
+public:
+    QV_registry_updater();
+    virtual ~QV_registry_updater();
+
+    // True when at least one registry value changed. restart_needed is written on every
+    // path; when nothing changed it is false. A null text changes nothing.
+    bool update_values(const wchar_t* text, bool& restart_needed, QV_memory_policies* memory_policies);
+
+    // True when text is not null and differs (case counts) from the cached policy
+    // text, or when no cached text exists.
+    static bool cached_value_differs(const wchar_t* text);
+    // Creates the reboot request key volatile, replacing a key of that name first.
+    static LONG create_reboot_key();
+
+    // The per-row rules: each sets changed when it changed the registry and returns
+    // the Win32 result of its last registry step (0 also when nothing was to be done).
+    LONG update_sz(const QV_policy_value& row, const QV_string& value_text, bool& changed);
+    LONG update_dword(const QV_policy_value& row, const QV_string& value_text, bool& changed);
+    LONG update_multi_sz(const QV_policy_value& row, const QV_string& value_text, bool& changed);
+    LONG update_boolean_memory_policy(const QV_policy_value& row, const QV_string& value_text, bool& changed,
+                                      QV_memory_policies* memory_policies);
+
+    void set_delete_pagefile();
+    void set_cached_value(const wchar_t* text);
+    void set_case_sensitive_notifications_reg_dword(const wchar_t* name, DWORD value);
+    void delete_case_sensitive_notifications_reg_dword(const wchar_t* name);
+    void delete_user_case_sensitive_notifications_reg_dword(const wchar_t* user_key_name, const wchar_t* name);
+
+    const QV_string& get_change_summary() const { return change_summary; }
+
+    static constexpr const wchar_t* CACHE_VALUE_NAME = L"zrn_cache";
+    static constexpr const wchar_t* REBOOT_KEY_NAME = L"\\RebootRequest";
+    static constexpr size_t MAX_LIST_TEXT = 511;   // characters of a list value text
+
+private:
+    // What the walk over one policy text has met so far.
+    struct Walk {
+        bool any_changed = false;
+        bool restart_on = false;       // "R+" seen and not undone by a later "R-"
+        bool restart_off = false;      // "R-" seen
+        bool registry_failed = false;  // a rule left a value short of what the text asked
+    };
+
+    const QV_policy_value* find_row(const std::wstring& key) const;
+    void apply_token(const QV_policy_token& token, Walk& walk, bool& restart_needed,
+                     QV_memory_policies* memory_policies);
+    // Runs the row's rule and its follow-up rule; registry_failed is set when the rule
+    // returned a failure that leaves the registry short of what the text asked.
+    bool apply_row(const QV_policy_value& row, const QV_string& value_text, bool& registry_failed,
+                   QV_memory_policies* memory_policies);
+    void apply_case_sensitive_notifications(const QV_string& value_text);
+    void set_case_sensitive_notifications(DWORD show_warning, DWORD show_again, DWORD time_between);
+    void delete_all_case_sensitive_notifications();
+    void append_written(const QV_policy_value& row, const QV_string& value_text, const QV_string& old_text);
+    void append_removed(const QV_policy_value& row);
+
+    std::vector<QV_policy_value> policy_values;
+    QV_string change_summary;
+};

@@ -1,0 +1,113 @@
+// The follow-up rules of two policy values: the case-sensitive notification settings
+// that a change of "CSN" rewrites or removes, and the page-file clearing that
+// "PTP" switched to 0 asks for.
+#include "registry/qv_registry_updater.h"
+
+#include "registry/qv_policy_text.h"
+#include "registry/qv_reg_dword_entry.h"
+#include "registry/qv_registry_keys.h"
+#include "trace/qv_trace.h"
+
+#include <vector>
+
+namespace {
+
+constexpr const wchar_t* SHOW_WARNING = L"CaseSensitiveShowWarning";
+constexpr const wchar_t* SHOW_AGAIN_CHOICE = L"CaseSensitiveShowAgainChoice";
+constexpr const wchar_t* TIME_BETWEEN = L"CaseSensitiveTimeBetween";
+constexpr const wchar_t* LAST_SHOWN = L"CaseSensitiveLastShown";
+
+constexpr const wchar_t* MEMORY_MANAGEMENT_KEY =
+    L"System\\CurrentControlSet\\Control\\Session Manager\\Memory Management";
+
+} // namespace
+
+void QV_registry_updater::apply_case_sensitive_notifications(const QV_string& value_text)
+{
+    const wchar_t* text = qv_text_of(value_text);
+    DWORD time_between = 0;
+    switch (text[0]) {
+    case L'A':
+    case L'a':
+    case L'D':
+    case L'd':
+        // A number too large for 32 bits is neither cut nor wrapped: the settings stay.
+        if (qv_leading_decimal(text + 1, time_between))
+            set_case_sensitive_notifications(1, (text[0] == L'A' || text[0] == L'a') ? 1 : 0, time_between);
+        break;
+    case L'N':
+    case L'n':
+        set_case_sensitive_notifications(0, 0, 0);
+        break;
+    case L'-':
+        delete_all_case_sensitive_notifications();
+        break;
+    default:
+        break;
+    }
+}
+
+void QV_registry_updater::set_case_sensitive_notifications(DWORD show_warning, DWORD show_again,
+                                                           DWORD time_between)
+{
+    set_case_sensitive_notifications_reg_dword(SHOW_WARNING, show_warning);
+    set_case_sensitive_notifications_reg_dword(SHOW_AGAIN_CHOICE, show_again);
+    set_case_sensitive_notifications_reg_dword(TIME_BETWEEN, time_between);
+}
+
+void QV_registry_updater::delete_all_case_sensitive_notifications()
+{
+    DWORD longest = 0;
+    if (RegQueryInfoKeyW(HKEY_USERS, nullptr, nullptr, nullptr, nullptr, &longest, nullptr, nullptr, nullptr,
+                         nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
+        std::vector<wchar_t> name(static_cast<size_t>(longest) + 1, L'\0');
+        for (DWORD index = 0;; ++index) {
+            DWORD length = static_cast<DWORD>(name.size());
+            if (RegEnumKeyExW(HKEY_USERS, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr) !=
+                ERROR_SUCCESS)
+                break;
+            delete_user_case_sensitive_notifications_reg_dword(name.data(), SHOW_WARNING);
+            delete_user_case_sensitive_notifications_reg_dword(name.data(), LAST_SHOWN);
+        }
+    }
+    delete_case_sensitive_notifications_reg_dword(SHOW_WARNING);
+    delete_case_sensitive_notifications_reg_dword(SHOW_AGAIN_CHOICE);
+    delete_case_sensitive_notifications_reg_dword(TIME_BETWEEN);
+}
+
+void QV_registry_updater::set_case_sensitive_notifications_reg_dword(const wchar_t* name, DWORD value)
+{
+    QV_reg_dword_entry entry(0, HKEY_LOCAL_MACHINE, QV_KD_SERVICE_KEY, name, value, 0);
+    LONG result = entry.install();
+    if (result != ERROR_SUCCESS)
+        qv_trace_printf(L"QV_registry_updater::set_case_sensitive_notifications_reg_dword",
+                        L"Failed to set %s to %d %ld\n", name, value, result);
+}
+
+void QV_registry_updater::delete_case_sensitive_notifications_reg_dword(const wchar_t* name)
+{
+    QV_reg_dword_entry entry(0, HKEY_LOCAL_MACHINE, QV_KD_SERVICE_KEY, name, 0, 0);
+    LONG result = entry.uninstall();
+    if (result != ERROR_SUCCESS)
+        qv_trace_printf(L"QV_registry_updater::delete_case_sensitive_notifications_reg_dword",
+                        L"Failed to delete %s %ld\n", name, result);
+}
+
+void QV_registry_updater::delete_user_case_sensitive_notifications_reg_dword(const wchar_t* user_key_name,
+                                                                             const wchar_t* name)
+{
+    QV_string key_path = QV_string(user_key_name) + L"\\" + QV_PRODUCT_SETTINGS_KEY;
+    QV_reg_dword_entry entry(0, HKEY_USERS, key_path, name, 0, 0);
+    if (entry.uninstall() == ERROR_SUCCESS)
+        qv_trace_printf(L"QV_registry_updater::delete_user_case_sensitive_notifications_reg_dword",
+                        L"Deleted %s %s\n", qv_text_of(key_path), name);
+}
+
+void QV_registry_updater::set_delete_pagefile()
+{
+    QV_reg_dword_entry entry(0, HKEY_LOCAL_MACHINE, MEMORY_MANAGEMENT_KEY, L"ClearPageFileAtShutdown", 1, 0);
+    LONG result = entry.install();
+    if (result != ERROR_SUCCESS)
+        qv_trace_printf(L"QV_registry_updater::set_delete_pagefile", L"Failed to set pagefile delete value %ld\n",
+                        result);
+}

@@ -1,0 +1,167 @@
+// The update rules of the four value kinds.
+#include "registry/qv_registry_updater.h"
+
+#include "registry/qv_policy_text.h"
+#include "registry/qv_reg_dword_entry.h"
+#include "registry/qv_reg_sz_entry.h"
+#include "registry/qv_reg_value_reader.h"
+#include "registry/qv_registry_keys.h"
+#include "trace/qv_trace.h"
+
+namespace {
+
+QV_reg_value_reader reader_of(const QV_policy_value& row)
+{
+    return QV_reg_value_reader(0, row.root, row.key_path, row.value_name);
+}
+
+bool asks_removal(const QV_string& value_text)
+{
+    return value_text.c_str() && value_text.c_str()[0] == L'-';
+}
+
+// Whether the value of an open key holds exactly these entries, in this order.
+bool holds_list(HKEY key, const wchar_t* value_name, const std::vector<std::wstring>& entries)
+{
+    QV_reg_value_data data;
+    if (qv_reg_read_value(key, value_name, data) != ERROR_SUCCESS || data.type != REG_MULTI_SZ)
+        return false;
+    return qv_multi_sz_entries(data.buffer.data(), data.units()) == entries;
+}
+
+} // namespace
+
+LONG QV_registry_updater::update_sz(const QV_policy_value& row, const QV_string& value_text, bool& changed)
+{
+    if (value_text.is_empty())
+        return ERROR_SUCCESS;
+    QV_reg_value_reader reader = reader_of(row);
+    bool exists = reader.exists();
+    if (asks_removal(value_text)) {
+        if (!exists)
+            return ERROR_SUCCESS;
+        QV_reg_sz_entry entry(0, row.root, row.key_path, row.value_name, QV_string());
+        LONG result = entry.uninstall();
+        if (result == ERROR_SUCCESS) {
+            changed = true;
+            append_removed(row);
+        }
+        return result;
+    }
+    QV_string old_text = exists ? reader.get_text() : QV_string();
+    if (exists && old_text.equals(value_text.c_str()))
+        return ERROR_SUCCESS;
+    QV_reg_sz_entry entry(0, row.root, row.key_path, row.value_name, value_text);
+    LONG result = entry.install();
+    if (result == ERROR_SUCCESS) {
+        changed = true;
+        append_written(row, value_text, old_text);
+    }
+    return result;
+}
+
+LONG QV_registry_updater::update_dword(const QV_policy_value& row, const QV_string& value_text, bool& changed)
+{
+    static const wchar_t* const NAME = L"QV_registry_updater::update_dword";
+    if (value_text.is_empty())
+        return ERROR_SUCCESS;
+    QV_reg_value_reader reader = reader_of(row);
+    const wchar_t* code = qv_text_of(row.code);
+    if (asks_removal(value_text)) {
+        if (!reader.exists())
+            return ERROR_SUCCESS;
+        QV_reg_dword_entry entry(0, row.root, row.key_path, row.value_name, 0, 0);
+        LONG result = entry.uninstall();
+        if (result == ERROR_SUCCESS) {
+            qv_trace_printf(NAME, L"RReq Removing existing DWORD value %s from the registry.\n", code);
+            changed = true;
+            append_removed(row);
+        }
+        return result;
+    }
+    DWORD n = 0;
+    if (!qv_parse_decimal(value_text.c_str(), n) || n < row.min_value || n > row.max_value)
+        return ERROR_SUCCESS;
+    bool exists = reader.exists();
+    QV_string old_text = exists ? reader.get_text() : QV_string();
+    DWORD old_n = 0;
+    if (exists && qv_leading_decimal(qv_text_of(old_text), old_n) && old_n == n) {
+        qv_trace_printf(NAME, L"RReq Got a DWORD %s update but the value (%i) is the same as the existing one.\n",
+                        code, n);
+        return ERROR_SUCCESS;
+    }
+    QV_reg_dword_entry entry(0, row.root, row.key_path, row.value_name, n, 0);
+    LONG result = entry.install();
+    if (result == ERROR_SUCCESS) {
+        qv_trace_printf(NAME, L"RReq Changing the value of DWORD property %s to %i.\n", code, n);
+        changed = true;
+        append_written(row, value_text, old_text);
+    }
+    return result;
+}
+
+LONG QV_registry_updater::update_multi_sz(const QV_policy_value& row, const QV_string& value_text, bool& changed)
+{
+    static const wchar_t* const NAME = L"QV_registry_updater::update_multi_sz";
+    if (value_text.is_empty())
+        return ERROR_SUCCESS;
+    QV_reg_key key;
+    // A list value is never created in a missing key.
+    if (RegOpenKeyExW(row.root, row.key_path.c_str(), 0, QV_REG_UPDATE_ACCESS, key.put()) != ERROR_SUCCESS)
+        return ERROR_SUCCESS;
+    if (asks_removal(value_text)) {
+        LONG result = RegDeleteValueW(key.get(), row.value_name.c_str());
+        if (result == ERROR_SUCCESS) {
+            changed = true;
+            append_removed(row);
+        }
+        return result;
+    }
+    // Written whole or not at all: a list cut short would exempt other processes or
+    // paths than the policy names.
+    if (value_text.length() > MAX_LIST_TEXT) {
+        qv_trace_printf(NAME, L"RReq The list for %s has %u characters, more than %u; it was not applied.\n",
+                        qv_text_of(row.code), value_text.length(), static_cast<unsigned>(MAX_LIST_TEXT));
+        return ERROR_SUCCESS;
+    }
+    std::vector<std::wstring> entries = qv_policy_list_entries(value_text.c_str(), row.code.equals(L"EDD"));
+    if (holds_list(key.get(), row.value_name.c_str(), entries))
+        return ERROR_SUCCESS;
+    std::vector<wchar_t> data = qv_multi_sz_data(entries);
+    LONG result = RegSetValueExW(key.get(), row.value_name.c_str(), 0, REG_MULTI_SZ,
+                                 reinterpret_cast<const BYTE*>(data.data()),
+                                 static_cast<DWORD>(data.size() * sizeof(wchar_t)));
+    if (result == ERROR_SUCCESS) {
+        changed = true;
+        change_summary += row.code;
+        change_summary += L":";
+        change_summary += value_text;
+        change_summary += L"#";
+    }
+    return result;
+}
+
+LONG QV_registry_updater::update_boolean_memory_policy(const QV_policy_value& row, const QV_string& value_text,
+                                                       bool& changed, QV_memory_policies* memory_policies)
+{
+    static const wchar_t* const NAME = L"QV_registry_updater::update_boolean_memory_policy";
+    if (!memory_policies)
+        return ERROR_SUCCESS;
+    DWORD number = 0;
+    if (!qv_leading_decimal(qv_text_of(value_text), number))
+        return ERROR_SUCCESS;
+    bool b = number > 0;
+    (*memory_policies)[row.value_name] = b ? L"true" : L"false";
+    QV_reg_value_reader reader = reader_of(row);
+    DWORD old_number = 0;
+    bool old = reader.exists() && qv_leading_decimal(qv_text_of(reader.get_text()), old_number) && old_number != 0;
+    QV_reg_dword_entry entry(0, row.root, row.key_path, row.value_name, b ? 1 : 0, 0);
+    LONG result = entry.install();
+    if (result != ERROR_SUCCESS) {
+        qv_trace_printf(NAME, L"Failed to update boolean memory policy %s %s result %ld\n",
+                        qv_text_of(row.key_path), qv_text_of(row.value_name), result);
+        return ERROR_SUCCESS;   // a write that failed changed nothing
+    }
+    changed = b != old;
+    return ERROR_SUCCESS;
+}
