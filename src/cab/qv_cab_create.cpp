@@ -1,12 +1,21 @@
 #include "cab/qv_cab.h"
 
+#include "base/qv_path.h"
 #include "cab/qv_cab_basic.h"
 
 #include <new>
 
 QV_cab* QV_cab::create(const wchar_t* destination, bool overwrite, bool create_directory)
 {
-    (void)overwrite, (void)create_directory;  // folder and replacement handling come with the path type
+    if (destination == nullptr)
+        return nullptr;
+    QV_path target(destination);
+    // A name without folder lives in the current folder, which is there already.
+    QV_path folder = target.parent();
+    if (create_directory && folder.has_text() && !folder.create_directory_tree())
+        return nullptr;
+    if (overwrite && target.exists() && !DeleteFileW(destination))
+        return nullptr;
     QV_cab_basic* writer = new (std::nothrow) QV_cab_basic(destination);
     if (writer != nullptr && !writer->is_open()) {
         writer->release();

@@ -3,8 +3,6 @@
 #include "shell/dx_shell_commands.h"
 
 void dx_dc_invoke_command(bool, const wchar_t*, const wchar_t*) {}
-void dx_shell_set_user_mode_trace(bool, bool) {}
-void dx_shell_collect_user_mode_trace(bool, const wchar_t*) {}
 bool dx_shell_force_delete(bool, const wchar_t*, bool) { return false; }
 bool dx_shell_force_uninstall(bool, bool) { return false; }
 bool dx_shell_version_self_test(bool) { return false; }

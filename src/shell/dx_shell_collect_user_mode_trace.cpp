@@ -1,0 +1,66 @@
+// -collect_user_mode_trace <cabinet>: gathers both user-mode trace files into one
+// cabinet, never overwriting an existing archive.
+
+#include "cab/qv_cab.h"
+#include "shell/dx_shell_commands.h"
+#include "shell/dx_shell_output.h"
+#include "shell/dx_shell_trace_files.h"
+
+#include <string>
+
+namespace {
+
+const char RULE[] = "------------------------------------------------------------------------------\n";
+const char FAILED_CONSOLE[] = "\nFailed to gather user mode trace files!\n";
+const wchar_t FAILED_GUI[] = L"Failed to gather user mode trace files!";
+
+// The absolute archive name: ".cab" added unless the name ends in it (any case),
+// and the first free "name (n).cab" when the name is taken.
+QV_path cabinet_name(const wchar_t* typed)
+{
+    QV_path cabinet = QV_path(typed).full_path();
+    if (!cabinet.extension().equals_no_case(L"cab"))
+        cabinet = cabinet + L".cab";
+    if (cabinet.exists())
+        cabinet = cabinet.unique_name();
+    return cabinet;
+}
+
+// Either trace file may be missing; only the finished archive counts.
+bool gather(const QV_path& cabinet)
+{
+    QV_cab* writer = QV_cab::create(cabinet.c_str(), true, true);
+    if (writer == nullptr)
+        return false;
+    writer->add_file(dx_shell_system_trace_file().c_str(), L"SysTraceFile.qv");
+    writer->add_file(dx_shell_user_trace_file().c_str(), L"UsrTraceFile.qv");
+    bool flushed = writer->flush();
+    writer->release();
+    return flushed;
+}
+
+void report(bool gui, bool gathered, QV_path& cabinet)
+{
+    if (gui && gathered) {
+        dx_shell_notice_box(
+            QV_stringf(L"The application has now gathered the user mode trace files into the file%s.\n\n", cabinet.c_str())
+                .c_str());
+    } else if (gui) {
+        dx_shell_notice_box(FAILED_GUI);
+    } else if (gathered) {
+        std::string text = std::string("\n") + RULE +
+                           " The application has now gathered the user mode trace files into the file:\n " +
+                           cabinet.narrow() + "\n" + RULE;
+        dx_shell_write_console(text.c_str());
+    } else {
+        dx_shell_write_console(FAILED_CONSOLE);
+    }
+}
+
+}  // namespace
+
+void dx_shell_collect_user_mode_trace(bool gui, const wchar_t* cabinet_path)
+{
+    QV_path cabinet = cabinet_name(cabinet_path);
+    report(gui, gather(cabinet), cabinet);
+}
