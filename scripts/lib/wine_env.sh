@@ -47,12 +47,13 @@ qv_start_wine() {
     export WINEPREFIX=$1
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         mkdir -p "$WINEPREFIX"
-        "$WINE_LOADER" wineboot </dev/null >/dev/null 2>&1
-        "$WINE_SERVER" -w </dev/null >/dev/null 2>&1   # the registry is saved when the server ends
+        timeout 300 "$WINE_LOADER" wineboot </dev/null >/dev/null 2>&1
+        timeout 120 "$WINE_SERVER" -w </dev/null >/dev/null 2>&1   # the registry is saved when the server ends
         [ -f "$WINEPREFIX/system.reg" ] || { qv_fail "could not create the Wine prefix $WINEPREFIX"; return 1; }
     fi
-    "$WINE_LOADER" wineboot </dev/null >/dev/null 2>&1
-    "$WINE_SERVER" -w </dev/null >/dev/null 2>&1
+    # Every step is bounded: a stuck boot must fail the run, never hang it.
+    timeout 300 "$WINE_LOADER" wineboot </dev/null >/dev/null 2>&1
+    timeout 120 "$WINE_SERVER" -w </dev/null >/dev/null 2>&1 || "$WINE_SERVER" -k </dev/null >/dev/null 2>&1
     "$WINE_SERVER" -p </dev/null >/dev/null 2>&1 || { qv_fail "could not start the wineserver"; return 1; }
 }
 

@@ -18,21 +18,11 @@ LONG QV_reg_dword_entry::install()
     static const wchar_t* const NAME = L"QV_reg_dword_entry::install";
     qv_trace_enter(NAME, 0, L"Key: %s, Value: %s\n", qv_text_of(key_path), qv_text_of(value_name));
     QV_reg_key key;
-    LONG result = create_key(view, root, key_path.c_str(), key, is_volatile);
-    if (result != ERROR_SUCCESS) {
-        qv_trace_printf(NAME, L"Failed to create key: %s\n", qv_text_of(key_path));
-        qv_trace_error(NAME, static_cast<DWORD>(result));
+    LONG result = create_for_install(NAME, key, is_volatile);
+    if (result != ERROR_SUCCESS)
         return result;
-    }
     DWORD data = value;
-    result = RegSetValueExW(key.get(), value_name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
-                            sizeof(data));
-    key.reset();
-    if (result != ERROR_SUCCESS) {
-        qv_trace_printf(NAME, L"Failed to set value: %s\n", qv_text_of(value_name));
-        qv_trace_error(NAME, static_cast<DWORD>(result));
-    }
-    return result;
+    return set_value(NAME, key, value_name, REG_DWORD, &data, sizeof(data));
 }
 
 LONG QV_reg_dword_entry::uninstall()

@@ -77,3 +77,25 @@ LONG QV_reg_entry::delete_key(DWORD view, HKEY root, const wchar_t* key_path)
     qv_trace_error(NAME, static_cast<DWORD>(result));
     return result;
 }
+
+LONG QV_reg_entry::create_for_install(const wchar_t* function, QV_reg_key& key, DWORD is_volatile) const
+{
+    LONG result = create_key(view, root, key_path.c_str(), key, is_volatile);
+    if (result != ERROR_SUCCESS) {
+        qv_trace_printf(function, L"Failed to create key: %s\n", qv_text_of(key_path));
+        qv_trace_error(function, static_cast<DWORD>(result));
+    }
+    return result;
+}
+
+LONG QV_reg_entry::set_value(const wchar_t* function, QV_reg_key& key, const QV_string& value_name, DWORD type,
+                             const void* data, DWORD size)
+{
+    LONG result = RegSetValueExW(key.get(), value_name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
+    key.reset();
+    if (result != ERROR_SUCCESS) {
+        qv_trace_printf(function, L"Failed to set value: %s\n", qv_text_of(value_name));
+        qv_trace_error(function, static_cast<DWORD>(result));
+    }
+    return result;
+}

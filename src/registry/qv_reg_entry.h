@@ -41,4 +41,11 @@ public:
     DWORD view;
     HKEY root;
     QV_string key_path;
+
+protected:
+    // The install steps the entries share; each failure is traced under function
+    // ("Failed to create key: ..." / "Failed to set value: ...") with its error record.
+    LONG create_for_install(const wchar_t* function, QV_reg_key& key, DWORD is_volatile) const;
+    static LONG set_value(const wchar_t* function, QV_reg_key& key, const QV_string& value_name, DWORD type,
+                          const void* data, DWORD size);
 };

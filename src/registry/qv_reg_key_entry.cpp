@@ -17,12 +17,7 @@ LONG QV_reg_key_entry::install()
     static const wchar_t* const NAME = L"QV_reg_key_entry::install";
     qv_trace_enter(NAME, 0, L"Key: %s\n", qv_text_of(key_path));
     QV_reg_key key;
-    LONG result = create_key(view, root, key_path.c_str(), key, is_volatile);
-    if (result != ERROR_SUCCESS) {
-        qv_trace_printf(NAME, L"Failed to create key: %s\n", qv_text_of(key_path));
-        qv_trace_error(NAME, static_cast<DWORD>(result));
-    }
-    return result;
+    return create_for_install(NAME, key, is_volatile);
 }
 
 LONG QV_reg_key_entry::uninstall()

@@ -18,21 +18,11 @@ LONG QV_reg_sz_entry::install()
     static const wchar_t* const NAME = L"QV_reg_sz_entry::install";
     qv_trace_enter(NAME, 0, L"Key: %s, Value: %s\n", qv_text_of(key_path), qv_text_of(value_name));
     QV_reg_key key;
-    LONG result = create_key(view, root, key_path.c_str(), key, 0);
-    if (result != ERROR_SUCCESS) {
-        qv_trace_printf(NAME, L"Failed to create key: %s\n", qv_text_of(key_path));
-        qv_trace_error(NAME, static_cast<DWORD>(result));
+    LONG result = create_for_install(NAME, key, 0);
+    if (result != ERROR_SUCCESS)
         return result;
-    }
-    const wchar_t* text = qv_text_of(data);
     DWORD bytes = static_cast<DWORD>((data.length() + 1) * sizeof(wchar_t));
-    result = RegSetValueExW(key.get(), value_name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes);
-    key.reset();
-    if (result != ERROR_SUCCESS) {
-        qv_trace_printf(NAME, L"Failed to set value: %s\n", qv_text_of(value_name));
-        qv_trace_error(NAME, static_cast<DWORD>(result));
-    }
-    return result;
+    return set_value(NAME, key, value_name, REG_SZ, qv_text_of(data), bytes);
 }
 
 LONG QV_reg_sz_entry::uninstall()

@@ -18,6 +18,7 @@ const wchar_t* const LOGGING_KEY = L"Software\\Velmora\\Corvessa\\Logging";
 class UpdateRegistry : public testing::Test {
 protected:
     void SetUp() override { reset_product_keys(); }
+    void TearDown() override { remove_product_keys(); }
 
     static void expect_silent(const QV_run_result& run)
     {

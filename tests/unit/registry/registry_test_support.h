@@ -52,6 +52,17 @@ inline void reset_product_keys(bool create_service_keys = true)
     }
 }
 
+// Leaves the registry as the tests found it: no product keys, and no empty vendor
+// key that other suites would mistake for their own.
+inline void remove_product_keys()
+{
+    reset_product_keys(false);
+    delete_tree(HKEY_LOCAL_MACHINE, KD_KEY);
+    delete_tree(HKEY_LOCAL_MACHINE, RM_KEY);
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"SOFTWARE\\Velmora");
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Velmora");
+}
+
 inline bool key_exists(HKEY root, const wchar_t* path)
 {
     HKEY key = nullptr;

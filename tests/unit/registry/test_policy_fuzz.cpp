@@ -191,6 +191,7 @@ TEST(PolicyFuzz, RandomTextsWriteOnlyTableValuesWithinBounds)
     for (const std::wstring& subkey : subkeys_of(KD_KEY))
         EXPECT_EQ(L"RebootRequest", subkey);
     EXPECT_TRUE(subkeys_of(RM_KEY).empty());
+    remove_product_keys();
 }
 
 } // namespace

@@ -8,6 +8,7 @@ namespace {
 class RegistryUpdater : public testing::Test {
 protected:
     void SetUp() override { reset_product_keys(); }
+    void TearDown() override { remove_product_keys(); }
 
     // One updater, one call, as the command would make it without the cache test.
     bool apply(const wchar_t* text)
