@@ -1,12 +1,12 @@
 #include "shell/dx_shell_output.h"
 
+#include "base/qv_message_box.h"
 #include "base/qv_string.h"
 
 #include <cstring>
 #include <cwchar>
 
 int (WINAPI* dx_shell_message_box_a)(HWND, LPCSTR, LPCSTR, UINT) = MessageBoxA;
-int (WINAPI* dx_shell_message_box_w)(HWND, LPCWSTR, LPCWSTR, UINT) = MessageBoxW;
 
 namespace {
 
@@ -59,7 +59,7 @@ void dx_shell_write_error(const wchar_t* text)
 
 void dx_shell_notice_box(const wchar_t* text)
 {
-    dx_shell_message_box_w(nullptr, text, DX_SHELL_NOTICE_CAPTION, DX_SHELL_NOTICE_STYLE);
+    qv_message_box_w(nullptr, text, DX_SHELL_NOTICE_CAPTION, DX_SHELL_NOTICE_STYLE);
 }
 
 void dx_shell_show_usage(bool gui)

@@ -9,9 +9,9 @@
 
 #include <windows.h>
 
-// Seams for tests: the message-box functions the program calls.
+// Seam for tests: the 8-bit message box of the usage text. Notice boxes go through
+// qv_message_box_w (base/qv_message_box.h), like every other box of the program.
 extern int (WINAPI* dx_shell_message_box_a)(HWND, LPCSTR, LPCSTR, UINT);
-extern int (WINAPI* dx_shell_message_box_w)(HWND, LPCWSTR, LPCWSTR, UINT);
 
 // The caption and style of the program's notice boxes and usage box.
 inline constexpr const wchar_t* DX_SHELL_NOTICE_CAPTION = L"VlmKdShell.exe";
