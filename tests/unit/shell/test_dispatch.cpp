@@ -1,5 +1,6 @@
 #include "shell/dx_shell_dispatch.h"
 #include "shell/dx_shell_output.h"
+#include "base/qv_message_box.h"
 
 #include <gtest/gtest.h>
 
@@ -78,6 +79,25 @@ TEST_F(DispatchTest, NullVectorShowsUsage)
 {
     EXPECT_EQ(0, Dx_shell_dispatch(true, 0, nullptr));
     EXPECT_EQ(1u, g_calls.size());
+}
+
+std::vector<std::wstring> g_notices;
+
+int WINAPI capture_box_w(HWND owner, LPCWSTR text, LPCWSTR caption, UINT style)
+{
+    g_notices.push_back(std::wstring(caption) + L"|" + text + L"|" + std::to_wstring(style)
+                        + (owner ? L"|owned" : L""));
+    return IDOK;
+}
+
+TEST(NoticeBox, TopmostOkWithTheProgramCaptionAndNoOwner)
+{
+    auto saved = qv_message_box_w;
+    qv_message_box_w = capture_box_w;
+    dx_shell_notice_box(L"done");
+    qv_message_box_w = saved;
+    ASSERT_EQ(1u, g_notices.size());
+    EXPECT_EQ(L"VlmKdShell.exe|done|262144", g_notices[0]);  // 0x40000: MB_OK | MB_TOPMOST
 }
 
 } // namespace
