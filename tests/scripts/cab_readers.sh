@@ -8,6 +8,7 @@
 set -uo pipefail
 
 BIN=$(cd "$1" && pwd)
+export WINEPREFIX=${WINEPREFIX:-$BIN/../wineprefix-test}
 WINE=/usr/lib/wine/wine64
 WORK=$BIN/../cab_readers_work
 FAILURES=0
