@@ -57,8 +57,21 @@ std::wstring window_text(HWND window)
     return text;
 }
 
+void answer_boxes(DWORD pid, std::set<HWND>* answered, std::vector<QV_box>* boxes)
+{
+    for (HWND dialog : qv_find_boxes(pid)) {
+        if (answered->insert(dialog).second)
+            boxes->push_back(qv_answer_box(dialog));
+    }
+}
+
+} // namespace
+
+namespace {
+
 struct BoxSearch {
     DWORD pid;
+    const wchar_t* caption;
     std::vector<HWND> found;
 };
 
@@ -69,31 +82,32 @@ BOOL CALLBACK collect_box(HWND window, LPARAM param)
     GetWindowThreadProcessId(window, &owner);
     wchar_t cls[64] = {};
     GetClassNameW(window, cls, 64);
-    if (owner == search->pid && wcscmp(cls, L"#32770") == 0 && IsWindowVisible(window))
+    if (owner == search->pid && wcscmp(cls, L"#32770") == 0 && IsWindowVisible(window)
+        && (!search->caption || window_text(window) == search->caption))
         search->found.push_back(window);
     return TRUE;
 }
 
-void answer_boxes(DWORD pid, std::set<HWND>* answered, std::vector<QV_box>* boxes)
+} // namespace
+
+std::vector<HWND> qv_find_boxes(DWORD pid, const wchar_t* caption)
 {
-    BoxSearch search{pid, {}};
+    BoxSearch search{pid, caption, {}};
     EnumWindows(collect_box, reinterpret_cast<LPARAM>(&search));
-    for (HWND dialog : search.found) {
-        if (answered->count(dialog))
-            continue;
-        Sleep(50); // let the box finish laying out its text
-        QV_box box;
-        box.caption = window_text(dialog);
-        box.text = qv_box_text(dialog);
-        box.style = GetWindowLongW(dialog, GWL_STYLE);
-        box.ex_style = GetWindowLongW(dialog, GWL_EXSTYLE);
-        boxes->push_back(box);
-        answered->insert(dialog);
-        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-    }
+    return search.found;
 }
 
-} // namespace
+QV_box qv_answer_box(HWND dialog)
+{
+    Sleep(50); // let the box finish laying out its text
+    QV_box box;
+    box.caption = window_text(dialog);
+    box.text = qv_box_text(dialog);
+    box.style = GetWindowLongW(dialog, GWL_STYLE);
+    box.ex_style = GetWindowLongW(dialog, GWL_EXSTYLE);
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    return box;
+}
 
 std::wstring qv_box_text(HWND dialog)
 {
