@@ -28,7 +28,7 @@ qv_ensure_packages() {
     fi
     echo "installing: ${missing[*]}" >&2
     apt-get update -qq >&2 || { qv_fail "apt-get update failed"; return 1; }
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2 \
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >&2 \
         || { qv_fail "could not install: ${missing[*]}"; return 1; }
 }
 
