@@ -23,9 +23,8 @@ cab_gcab() {
     (cd "$cab_work" && gcab -c -z gcab.cab UsrTraceFile.qv)
 }
 
-cab_prog=$(qv_bench_times 5 cab_collect)
-cab_base=$(qv_bench_times 5 cab_gcab)
-qv_bench_ratio "64 MB trace into a cabinet, VlmKdShell.com vs gcab -c -z (goal <= 1.25)" "$cab_prog" "$cab_base"
+mapfile -t cab_times < <(qv_bench_alternate 7 cab_collect cab_gcab)
+qv_bench_ratio "64 MB trace into a cabinet, VlmKdShell.com vs gcab -c -z (goal <= 1.25)" "${cab_times[0]}" "${cab_times[1]}"
 cab_prog_size=$(stat -c %s "$cab_work/program.cab" 2>/dev/null || echo 0)
 cab_base_size=$(stat -c %s "$cab_work/gcab.cab" 2>/dev/null || echo 0)
 awk -v p="$cab_prog_size" -v g="$cab_base_size" 'BEGIN {
