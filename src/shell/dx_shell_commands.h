@@ -2,7 +2,7 @@
 // The commands behind the program's options. Each reports its own outcome in the
 // build's channel; the dispatcher ignores every result.
 
-#include "base/qv_string.h"
+#include "base/qv_path.h"
 
 void dx_dc_invoke_command(bool gui, const wchar_t* command, const wchar_t* argument);
 void dx_shell_set_user_mode_trace(bool gui, bool enable);
@@ -10,7 +10,7 @@ void dx_shell_collect_user_mode_trace(bool gui, const wchar_t* cabinet_path);
 bool dx_shell_force_delete(bool gui, const wchar_t* path, bool no_elevate);
 bool dx_shell_force_uninstall(bool gui, bool no_elevate);
 bool dx_shell_version_self_test(bool gui);
-void dx_shell_blind_copy(bool gui, const QV_string& source, const QV_string& destination);
+void dx_shell_blind_copy(bool gui, const QV_path& source, const QV_path& destination);
 void dx_shell_open_attachment(bool gui, const wchar_t* path);
 
 // Requests to the product's core process.

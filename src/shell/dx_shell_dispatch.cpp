@@ -50,7 +50,7 @@ const Option OPTIONS[] = {
     {L"-change_tracing", 3, [](bool gui, wchar_t** argv) { dx_dc_invoke_command(gui, L"change_tracing", argv[2]); }},
     {L"-update_registry", 3, [](bool, wchar_t** argv) { dx_dc_update_registry(argv[2]); }},
     {L"-blind_copy", 4, [](bool gui, wchar_t** argv) {
-         dx_shell_blind_copy(gui, QV_string(argv[2]), QV_string(argv[3]));
+         dx_shell_blind_copy(gui, QV_path(argv[2]), QV_path(argv[3]));
      }},
 };
 
