@@ -2,6 +2,7 @@
 // trace on and off for the machine, and gathering the trace files into a cabinet.
 
 #include "e2e_support.h"
+#include "qv_test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -153,7 +154,7 @@ protected:
         wchar_t name[64];
         swprintf(name, 64, L"qv_e2e_trace_%lu", GetCurrentProcessId());
         sandbox = temp_folder() + name;
-        remove_tree(sandbox);
+        qv_remove_tree(sandbox);
         ASSERT_TRUE(CreateDirectoryW(sandbox.c_str(), nullptr));
         set_switch_directly(false);
         DeleteFileW(user_trace_file().c_str());
@@ -164,31 +165,12 @@ protected:
         set_switch_directly(false);
         DeleteFileW(user_trace_file().c_str());
         DeleteFileW(system_trace_file().c_str());
-        remove_tree(sandbox);
-    }
-    static void remove_tree(const std::wstring& folder)
-    {
-        std::wstring list = folder + L'\0';
-        SHFILEOPSTRUCTW op = {};
-        op.wFunc = FO_DELETE;
-        op.pFrom = list.c_str();
-        op.fFlags = FOF_NO_UI;
-        if (file_exists(folder))
-            SHFileOperationW(&op);
+        qv_remove_tree(sandbox);
     }
     std::wstring in_sandbox(const std::wstring& name) const { return sandbox + L"\\" + name; }
     std::vector<std::wstring> sandbox_entries() const
     {
-        std::vector<std::wstring> names;
-        WIN32_FIND_DATAW found;
-        HANDLE search = FindFirstFileW((sandbox + L"\\*").c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE)
-            return names;
-        do {
-            if (wcscmp(found.cFileName, L".") != 0 && wcscmp(found.cFileName, L"..") != 0)
-                names.push_back(found.cFileName);
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
+        std::vector<std::wstring> names = qv_folder_entries(sandbox);
         std::sort(names.begin(), names.end());
         return names;
     }

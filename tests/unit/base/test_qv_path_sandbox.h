@@ -3,32 +3,13 @@
 // before each test and removed after it.
 
 #include "base/qv_path.h"
+#include "qv_test_files.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <string>
-
-inline void qv_test_remove_tree(const std::wstring& root)
-{
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((root + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            std::wstring child = root + L"\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                qv_test_remove_tree(child);
-            else
-                DeleteFileW(child.c_str());
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryW(root.c_str());
-}
 
 class QvPathSandbox : public ::testing::Test {
 protected:
@@ -37,11 +18,11 @@ protected:
         wchar_t temp[MAX_PATH + 1] = {};
         ASSERT_NE(0u, GetTempPathW(MAX_PATH + 1, temp));
         root_ = std::wstring(temp) + L"qv_path_test_" + std::to_wstring(GetCurrentProcessId());
-        qv_test_remove_tree(root_);
+        qv_remove_tree(root_);
         ASSERT_TRUE(CreateDirectoryW(root_.c_str(), nullptr));
     }
 
-    void TearDown() override { qv_test_remove_tree(root_); }
+    void TearDown() override { qv_remove_tree(root_); }
 
     std::wstring at(const std::wstring& relative) const { return root_ + L"\\" + relative; }
 

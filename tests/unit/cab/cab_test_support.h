@@ -2,6 +2,8 @@
 // Reads the file directory of a single cabinet written by the writer, and gives
 // each test a sandbox folder of its own.
 
+#include "qv_test_files.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -79,46 +81,10 @@ public:
     std::wstring file(const std::wstring& name) const { return path_ + L"\\" + name; }
 
     // Names of the entries in the folder, "." and ".." left out.
-    std::vector<std::wstring> entries() const
-    {
-        std::vector<std::wstring> names;
-        WIN32_FIND_DATAW found;
-        HANDLE search = FindFirstFileW((path_ + L"\\*").c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE)
-            return names;
-        do {
-            std::wstring n = found.cFileName;
-            if (n != L"." && n != L"..")
-                names.push_back(n);
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-        return names;
-    }
+    std::vector<std::wstring> entries() const { return qv_folder_entries(path_); }
 
 private:
-    void clean() const { remove_tree(path_); }
-
-    static void remove_tree(const std::wstring& folder)
-    {
-        WIN32_FIND_DATAW found;
-        HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                std::wstring n = found.cFileName;
-                if (n == L"." || n == L"..")
-                    continue;
-                std::wstring p = folder + L"\\" + n;
-                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                    remove_tree(p);
-                } else {
-                    SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
-                    DeleteFileW(p.c_str());
-                }
-            } while (FindNextFileW(search, &found));
-            FindClose(search);
-        }
-        RemoveDirectoryW(folder.c_str());
-    }
+    void clean() const { qv_remove_tree(path_); }
 
     std::wstring path_;
 };
