@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <utility>
 
 template <typename Traits>
@@ -79,8 +80,15 @@ struct QV_sid_traits {
     static void close(type h) { FreeSid(h); }
 };
 
+struct QV_malloc_traits {
+    using type = void*;
+    static type invalid() { return nullptr; }
+    static void close(type h) { std::free(h); }
+};
+
 using QV_handle = QV_unique<QV_handle_traits>;      // null when not open
 using QV_file = QV_unique<QV_file_traits>;          // INVALID_HANDLE_VALUE when not open
 using QV_reg_key = QV_unique<QV_reg_key_traits>;
 using QV_local = QV_unique<QV_local_traits>;        // LocalAlloc / FormatMessage buffers
 using QV_allocated_sid = QV_unique<QV_sid_traits>;  // from AllocateAndInitializeSid
+using QV_malloc_block = QV_unique<QV_malloc_traits>;  // malloc family
