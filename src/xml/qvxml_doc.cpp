@@ -48,7 +48,7 @@ bool QVXML_doc::load_from_string(const wchar_t* text)
     if (*text == 0xFEFF)
         ++text;
     QVXML_parser parser(text);
-    if (!parser.parse_content(root_.get(), 0))
+    if (!parser.parse(root_.get()))
         return false;
     // A text with its own declaration brings the root and its attributes.
     QVXML_node* first = qvxml_node_of(root_.get()->child(0, nullptr));

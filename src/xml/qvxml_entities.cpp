@@ -82,8 +82,6 @@ void append_reference(QVXML_buffer& out, const wchar_t* name, const wchar_t* end
         out.append(c);
 }
 
-} // namespace
-
 // Appends text to out with the five characters escaped.
 template <typename Out>
 void append_escaped(Out& out, const wchar_t* text)
@@ -98,6 +96,26 @@ void append_escaped(Out& out, const wchar_t* text)
         run = p + 1;
     }
     out.append(run, std::wcslen(run));
+}
+
+} // namespace
+
+void escape_entities(QVXML_buffer& text)
+{
+    size_t growth = 0;
+    for (const wchar_t* p = text.c_str(); *p; ++p)
+        growth += escape_growth(*p);
+    if (!growth)
+        return;
+    QVXML_buffer out(text.step);
+    out.grow(text.length() + growth);
+    append_escaped(out, text.c_str());
+    text.swap(out);
+}
+
+void qvxml_append_escaped(std::wstring& out, const wchar_t* text)
+{
+    append_escaped(out, text);
 }
 
 void decode_entities(QVXML_buffer& text)

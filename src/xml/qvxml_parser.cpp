@@ -58,6 +58,12 @@ void append_without_breaks(QVXML_buffer& out, const wchar_t* from, const wchar_t
 
 } // namespace
 
+bool QVXML_parser::parse(QVXML_node* root)
+{
+    root_ = root;
+    return parse_content(root, 0);
+}
+
 bool QVXML_parser::parse_content(QVXML_node* parent, int depth)
 {
     for (;;) {
@@ -84,11 +90,12 @@ bool QVXML_parser::parse_element(QVXML_node* parent, int depth)
     const wchar_t* end = name_end(p_);
     // The declaration read first becomes the document's root, so its children
     // sit one level below the root, like the elements of a text without one.
-    bool future_root = depth == 0 && !parent->has_children() && qvxml_equals_no_case(L"?xml", p_, end - p_);
+    size_t name_length = static_cast<size_t>(end - p_);
+    bool future_root = parent == root_ && !parent->has_children() && qvxml_equals_no_case(L"?xml", p_, name_length);
     int node_depth = future_root ? 0 : depth + 1;
     if (node_depth > QVXML_MAX_DEPTH)
         return false;
-    QVXML_owned_node node(QVXML_node::create(p_, static_cast<size_t>(end - p_)));
+    QVXML_owned_node node(QVXML_node::create(p_, name_length));
     if (!node)
         return false;
     p_ = skip(end);

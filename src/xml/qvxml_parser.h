@@ -16,9 +16,9 @@ class QVXML_parser {
 public:
     explicit QVXML_parser(const wchar_t* text) : p_(text) {}
 
-    // Appends the elements read at this level to parent (the document's root at
-    // depth 0). On failure the elements completed before it stay attached.
-    bool parse_content(QVXML_node* parent, int depth);
+    // Appends the elements of the text to the document's root. On failure the
+    // elements completed before it stay attached.
+    bool parse(QVXML_node* root);
 
     // The attributes of a start tag whose name has been read, up to and past its
     // ">"; *self_closing tells "/>".
@@ -29,10 +29,12 @@ public:
     static unsigned encoding_of(const wchar_t* text);
 
 private:
+    bool parse_content(QVXML_node* parent, int depth);
     bool parse_element(QVXML_node* parent, int depth);
     bool give_text(QVXML_node* node, const wchar_t* after_start_tag);
     bool parse_end_tag(const QVXML_node* node);
     bool parse_one_attribute(QVXML_node* node);
 
     const wchar_t* p_;
+    const QVXML_node* root_ = nullptr;
 };
