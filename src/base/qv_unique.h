@@ -3,6 +3,7 @@
 // copyable, closed in its destructor so that every return path releases it.
 
 #include <windows.h>
+#include <oleauto.h>
 
 #include <cstdlib>
 #include <utility>
@@ -86,9 +87,16 @@ struct QV_malloc_traits {
     static void close(type h) { std::free(h); }
 };
 
+struct QV_bstr_traits {
+    using type = BSTR;
+    static type invalid() { return nullptr; }
+    static void close(type h) { SysFreeString(h); }
+};
+
 using QV_handle = QV_unique<QV_handle_traits>;      // null when not open
 using QV_file = QV_unique<QV_file_traits>;          // INVALID_HANDLE_VALUE when not open
 using QV_reg_key = QV_unique<QV_reg_key_traits>;
 using QV_local = QV_unique<QV_local_traits>;        // LocalAlloc / FormatMessage buffers
 using QV_allocated_sid = QV_unique<QV_sid_traits>;  // from AllocateAndInitializeSid
 using QV_malloc_block = QV_unique<QV_malloc_traits>;  // malloc family
+using QV_bstr = QV_unique<QV_bstr_traits>;

@@ -8,6 +8,3 @@ bool dx_shell_force_uninstall(bool, bool) { return false; }
 bool dx_shell_version_self_test(bool) { return false; }
 void dx_shell_blind_copy(bool, const QV_path&, const QV_path&) {}
 void dx_shell_open_attachment(bool, const wchar_t*) {}
-void dx_shell_core_log_on() {}
-void dx_shell_core_log_off() {}
-void dx_shell_core_sync_user_data() {}
