@@ -3,7 +3,8 @@
 # a persistent wineserver and a desktop keeper.
 # Source it; every function reports its own failure on stderr and returns non-zero.
 
-QV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+# Found without a subprocess: the run command's every call sources this file.
+pushd "${BASH_SOURCE[0]%/*}/../.." >/dev/null && QV_ROOT=$PWD && popd >/dev/null
 QV_BUILD=${QV_BUILD:-$QV_ROOT/build}
 QV_BIN=$QV_BUILD/bin
 WINE_LOADER=/usr/lib/wine/wine64
@@ -113,11 +114,15 @@ qv_serve_wine() {
 # when it ends). The server's folder is named after the prefix's device and inode,
 # under a temporary folder whose name Wine chooses.
 qv_server_running() {
-    local ids socket
-    ids=$(stat -L -c '%d %i' "$WINEPREFIX") || return 1
-    set -- $ids
-    for socket in /tmp/.wine-"$(id -u)"/server-"$(printf '%x-%x' "$1" "$2")"/socket \
-                  /tmp/wine-*/server-"$(printf '%x-%x' "$1" "$2")"/socket; do
+    local cache="$WINEPREFIX/.vlmkd-server-id" id socket
+    read -r id 2>/dev/null <"$cache"
+    if [ -z "${id:-}" ]; then
+        id=$(stat -L -c '%d %i' "$WINEPREFIX") || return 1
+        set -- $id
+        printf -v id '%x-%x' "$1" "$2"
+        echo "$id" >"$cache"
+    fi
+    for socket in "/tmp/.wine-$EUID/server-$id/socket" /tmp/wine-*/"server-$id/socket"; do
         [ -S "$socket" ] && return 0
     done
     return 1
