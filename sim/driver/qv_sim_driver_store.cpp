@@ -37,16 +37,26 @@ ULONG answer_number(const wchar_t* key, ULONG fallback)
     return text.empty() ? fallback : std::wcstoul(text.c_str(), nullptr, 16);
 }
 
+HANDLE open_state(const std::wstring& path, DWORD disposition)
+{
+    return CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Writes at offset, or at the end for a negative offset.
+bool write_at(HANDLE file, LONGLONG offset, const void* bytes, DWORD count)
+{
+    LARGE_INTEGER at{};
+    at.QuadPart = offset < 0 ? 0 : offset;
+    DWORD written = 0;
+    return SetFilePointerEx(file, at, nullptr, offset < 0 ? FILE_END : FILE_BEGIN)
+           && WriteFile(file, bytes, count, &written, nullptr) && written == count;
+}
+
 bool write_file(const std::wstring& path, DWORD disposition, const void* bytes, DWORD count)
 {
-    QV_file file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                             nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return false;
-    LARGE_INTEGER zero{};
-    SetFilePointerEx(file.get(), zero, nullptr, FILE_END);
-    DWORD written = 0;
-    return WriteFile(file.get(), bytes, count, &written, nullptr) && written == count;
+    QV_file file(open_state(path, disposition));
+    return file && write_at(file.get(), -1, bytes, count);
 }
 
 // Waits for the state mutex and releases it when it goes.
@@ -88,6 +98,14 @@ Sim_driver_answers sim_driver_read_answers()
 Sim_driver_store::Sim_driver_store() : mutex_(CreateMutexW(nullptr, FALSE, QV_SIM_DRIVER_MUTEX))
 {
     SHCreateDirectoryExW(nullptr, qv_sim_driver_file(L"exempt").c_str(), nullptr);
+    Locked lock(mutex_.get());
+    journal_.reset(open_state(qv_sim_driver_file(L"journal.txt"), OPEN_ALWAYS));
+    levels_.reset(open_state(qv_sim_driver_file(L"levels.bin"), OPEN_ALWAYS));
+    LARGE_INTEGER size{};
+    if (levels_ && GetFileSizeEx(levels_.get(), &size) && size.QuadPart < QV_SIM_DRIVER_FLAGS) {
+        std::string never(QV_SIM_DRIVER_FLAGS, static_cast<char>(QV_SIM_LEVEL_NEVER_SET));
+        write_at(levels_.get(), 0, never.data(), QV_SIM_DRIVER_FLAGS);
+    }
     std::string path = qv_sim_read_bytes(qv_sim_driver_file(L"tracing.txt"));
     trace_path_.assign(reinterpret_cast<const wchar_t*>(path.data()), path.size() / sizeof(wchar_t));
 }
@@ -99,25 +117,17 @@ void Sim_driver_store::record(const wchar_t* method, std::initializer_list<std::
         line += L"\t" + field(argument);
     std::string bytes = to_utf8(line + L"\n");
     Locked lock(mutex_.get());
-    append_locked(qv_sim_driver_file(L"journal.txt"), bytes);
+    if (journal_)
+        write_at(journal_.get(), -1, bytes.data(), static_cast<DWORD>(bytes.size()));
     if (!trace_path_.empty())
-        append_locked(trace_path_, bytes);
-}
-
-void Sim_driver_store::append_locked(const std::wstring& path, const std::string& bytes)
-{
-    write_file(path, OPEN_ALWAYS, bytes.data(), static_cast<DWORD>(bytes.size()));
+        write_file(trace_path_, OPEN_ALWAYS, bytes.data(), static_cast<DWORD>(bytes.size()));
 }
 
 bool Sim_driver_store::set_level(LONG flag, BYTE level)
 {
-    if (flag < 0 || flag >= QV_SIM_DRIVER_FLAGS || level > 8)
+    if (flag < 0 || flag >= QV_SIM_DRIVER_FLAGS || level > 8 || !levels_)
         return false;
-    Locked lock(mutex_.get());
-    std::string levels = qv_sim_read_bytes(qv_sim_driver_file(L"levels.bin"));
-    levels.resize(QV_SIM_DRIVER_FLAGS, static_cast<char>(QV_SIM_LEVEL_NEVER_SET));
-    levels[flag] = static_cast<char>(level);
-    return write_file(qv_sim_driver_file(L"levels.bin"), CREATE_ALWAYS, levels.data(), QV_SIM_DRIVER_FLAGS);
+    return write_at(levels_.get(), flag, &level, 1);
 }
 
 void Sim_driver_store::set_exempt(bool exempt)
@@ -146,7 +156,7 @@ void Sim_driver_store::end_trace()
 {
     Locked lock(mutex_.get());
     if (!trace_path_.empty())
-        append_locked(trace_path_, std::string(QV_SIM_DRIVER_TRACE_FOOTER));
+        write_file(trace_path_, OPEN_ALWAYS, QV_SIM_DRIVER_TRACE_FOOTER, sizeof QV_SIM_DRIVER_TRACE_FOOTER - 1);
     trace_path_.clear();
     DeleteFileW(qv_sim_driver_file(L"tracing.txt").c_str());
 }

@@ -35,8 +35,10 @@ public:
     void end_trace();
 
 private:
-    void append_locked(const std::wstring& path, const std::string& bytes);
-
+    // The journal and the levels stay open for the object's life: a driver answers
+    // a run of set_flag_level calls without reopening anything.
     QV_handle mutex_;
+    QV_file journal_;
+    QV_file levels_;
     std::wstring trace_path_;  // empty while no trace is on
 };
