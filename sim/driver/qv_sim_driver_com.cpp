@@ -4,6 +4,7 @@
 
 #include "qv_sim_driver_com.h"
 #include "qv_sim_driver_store.h"
+#include "qv_sim_unknown.h"
 
 #include "shell/dx_driver_com.h"
 
@@ -17,30 +18,10 @@ std::wstring text(const wchar_t* value)
     return value ? value : L"(null)";
 }
 
-class Sim_driver_com final : public IDxDriverCom {
+class Sim_driver_com final : public Sim_unknown<IDxDriverCom, &IID_IDxDriverCom> {
 public:
     explicit Sim_driver_com(const Sim_driver_answers& answers) : answers_(answers) { sim_driver_lock(true); }
-    ~Sim_driver_com() { sim_driver_lock(false); }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
-    {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IDxDriverCom)
-            return E_NOINTERFACE;
-        *out = static_cast<IDxDriverCom*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&count_); }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        LONG left = InterlockedDecrement(&count_);
-        if (left == 0)
-            delete this;
-        return left;
-    }
+    ~Sim_driver_com() override { sim_driver_lock(false); }
 
     HRESULT STDMETHODCALLTYPE query_device_guid(const wchar_t* argument, wchar_t** guid) override
     {
@@ -129,7 +110,6 @@ private:
         return E_NOTIMPL;
     }
 
-    LONG count_ = 1;
     Sim_driver_answers answers_;
     Sim_driver_store store_;
 };

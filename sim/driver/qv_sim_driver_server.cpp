@@ -1,6 +1,7 @@
 // The in-process server: the class factory and the two exports COM asks for.
 
 #include "qv_sim_driver_com.h"
+#include "qv_sim_unknown.h"
 
 #include "shell/dx_driver_com.h"
 
@@ -10,27 +11,8 @@ namespace {
 
 LONG g_locks = 0;
 
-class Sim_driver_factory final : public IClassFactory {
+class Sim_driver_factory final : public Sim_unknown<IClassFactory, &IID_IClassFactory> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
-    {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        if (iid != IID_IUnknown && iid != IID_IClassFactory)
-            return E_NOINTERFACE;
-        *out = static_cast<IClassFactory*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&count_); }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        LONG left = InterlockedDecrement(&count_);
-        if (left == 0)
-            delete this;
-        return left;
-    }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override
     {
         if (!out)
@@ -45,9 +27,6 @@ public:
         sim_driver_lock(lock != FALSE);
         return S_OK;
     }
-
-private:
-    LONG count_ = 1;
 };
 
 } // namespace

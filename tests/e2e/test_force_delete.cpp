@@ -14,12 +14,6 @@
 
 namespace {
 
-void write_file(const std::wstring& path)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    CloseHandle(file);
-}
-
 bool exists(const std::wstring& path)
 {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -40,13 +34,9 @@ protected:
     void SetUp() override
     {
         qv_sim_driver_reset();
-        wchar_t temp[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, temp);
-        sandbox_ = std::wstring(temp) + L"force e2e " + std::to_wstring(GetCurrentProcessId());
-        qv_remove_tree(sandbox_);
-        CreateDirectoryW(sandbox_.c_str(), nullptr);
-        write_file(in_sandbox(L"target dir sibling"));
-        write_file(in_sandbox(L"target"));
+        sandbox_ = qv_fresh_sandbox(L"force e2e");
+        qv_write_file(in_sandbox(L"target dir sibling"));
+        qv_write_file(in_sandbox(L"target"));
     }
     void TearDown() override
     {
@@ -68,9 +58,9 @@ TEST_F(ForceDeleteE2e, SecondStartDeletesExactlyThePathMeant)
 {
     CreateDirectoryW(in_sandbox(L"target dir").c_str(), nullptr);
     CreateDirectoryW(in_sandbox(L"target dir\\inner").c_str(), nullptr);
-    write_file(in_sandbox(L"target dir\\inner\\f.txt"));
-    write_file(in_sandbox(L"file with blanks.txt"));
-    write_file(in_sandbox(L"relative one.txt"));
+    qv_write_file(in_sandbox(L"target dir\\inner\\f.txt"));
+    qv_write_file(in_sandbox(L"file with blanks.txt"));
+    qv_write_file(in_sandbox(L"relative one.txt"));
     const std::pair<std::wstring, std::wstring> cases[] = {
         {in_sandbox(L"file with blanks.txt"), in_sandbox(L"file with blanks.txt")},
         {in_sandbox(L"target dir\\"), in_sandbox(L"target dir")},  // a trailing backslash
@@ -98,7 +88,7 @@ TEST_F(ForceDeleteE2e, ProgramDeletingItsOwnFolderLeavesTheNeighbours)
     std::wstring install = in_sandbox(L"install");
     CreateDirectoryW(install.c_str(), nullptr);
     ASSERT_TRUE(CopyFileW(console_build().c_str(), (install + L"\\VlmKdShell.com").c_str(), FALSE));
-    write_file(install + L"\\VlmKdTray.dll");
+    qv_write_file(install + L"\\VlmKdTray.dll");
     QV_run_result run = qv_run_child(qv_command_line(install + L"\\VlmKdShell.com", {L"-force_delete", install}));
     EXPECT_EQ(0u, run.exit_code);
     // The running program cannot be removed, so the folder attempt fails as a whole

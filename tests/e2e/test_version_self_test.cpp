@@ -52,11 +52,7 @@ class VersionSelfTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        wchar_t temp[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, temp);
-        sandbox_ = std::wstring(temp) + L"self test " + std::to_wstring(GetCurrentProcessId());
-        qv_remove_tree(sandbox_);
-        CreateDirectoryW(sandbox_.c_str(), nullptr);
+        sandbox_ = qv_fresh_sandbox(L"self test");
         for (const std::wstring& name : qv_folder_entries(INSTALL_FOLDER))
             CopyFileW((std::wstring(INSTALL_FOLDER) + L"\\" + name).c_str(), module(name).c_str(), FALSE);
     }

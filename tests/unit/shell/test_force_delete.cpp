@@ -28,14 +28,6 @@ std::string narrow(const std::wstring& text)
     return buffer;
 }
 
-void write_file(const std::wstring& path)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(file, "x", 1, &written, nullptr);
-    CloseHandle(file);
-}
-
 bool exists(const std::wstring& path)
 {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -69,13 +61,9 @@ protected:
     void SetUp() override
     {
         QV_driver_test::SetUp();
-        wchar_t temp[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, temp);
-        sandbox_ = std::wstring(temp) + L"force delete " + std::to_wstring(GetCurrentProcessId());
-        qv_remove_tree(sandbox_);
-        CreateDirectoryW(sandbox_.c_str(), nullptr);
-        write_file(in_sandbox(L"neighbour.txt"));
-        write_file(in_sandbox(L"a.txt"));
+        sandbox_ = qv_fresh_sandbox(L"force delete");
+        qv_write_file(in_sandbox(L"neighbour.txt"));
+        qv_write_file(in_sandbox(L"a.txt"));
         qv_set_trace_switch(HKEY_CURRENT_USER, 1);
         qv_delete_trace_file();
     }
@@ -107,10 +95,10 @@ TEST_F(ForceDelete, ExemptsAroundTheAttemptsInOrder)
          [](const std::wstring& path) {
              CreateDirectoryW(path.c_str(), nullptr);
              CreateDirectoryW((path + L"\\sub").c_str(), nullptr);
-             write_file(path + L"\\sub\\f.txt");
+             qv_write_file(path + L"\\sub\\f.txt");
          },
          {L"invoke", L"encrypted", L"plaintext", L"invoke"}, false},
-        {L"secret.doc", [](const std::wstring& path) { write_file(path + QV_SIM_ENCRYPTED_SUFFIX); },
+        {L"secret.doc", [](const std::wstring& path) { qv_write_file(path + QV_SIM_ENCRYPTED_SUFFIX); },
          {L"invoke", L"invoke"}, false},
         {L"missing", [](const std::wstring&) {}, {L"invoke", L"encrypted", L"plaintext", L"folder", L"invoke"}, true},
     };
@@ -154,7 +142,7 @@ TEST_F(ForceDelete, MissingPathKeepsTheErrorOfEachAttempt)
 
 TEST_F(ForceDelete, WildcardsRootsAndEmptyPathsAreRefusedBeforeAnything)
 {
-    write_file(in_sandbox(L"ab.txt"));
+    qv_write_file(in_sandbox(L"ab.txt"));
     // A root is refused by its form: Q: need not exist (the prefix's own C: is not put at risk).
     for (const std::wstring& path : {in_sandbox(L"*.txt"), in_sandbox(L"a?.txt"), std::wstring(L"Q:\\"),
                                      std::wstring(L"")}) {
