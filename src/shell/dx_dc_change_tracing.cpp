@@ -1,4 +1,4 @@
-// The level specification of -change_tracing: "<flag pattern>=<level name>".
+// The flag setting of -change_tracing: "<flag pattern>=<level name>".
 
 #include "shell/dx_dc_commands.h"
 #include "shell/dx_dc_trace_tables.h"
@@ -14,16 +14,16 @@ constexpr size_t PATTERN_LIMIT = 34;
 // The characters before the first "=" into pattern (room for PATTERN_LIMIT and a
 // terminator); the level name after it, or null when the text has no "=" or the
 // pattern would be longer than the limit.
-const wchar_t* split_specification(const wchar_t* specification, wchar_t* pattern)
+const wchar_t* split_setting(const wchar_t* setting, wchar_t* pattern)
 {
     for (size_t i = 0;; ++i) {
-        if (specification[i] == L'=') {
+        if (setting[i] == L'=') {
             pattern[i] = L'\0';
-            return specification + i + 1;
+            return setting + i + 1;
         }
-        if (specification[i] == L'\0' || i == PATTERN_LIMIT)
+        if (setting[i] == L'\0' || i == PATTERN_LIMIT)
             return nullptr;
-        pattern[i] = specification[i];
+        pattern[i] = setting[i];
     }
 }
 
@@ -58,10 +58,10 @@ bool pattern_matches(const wchar_t* pattern, const wchar_t* name)
 
 } // namespace
 
-bool dx_dc_change_tracing(const wchar_t* specification, IDxDriverCom* driver, bool gui)
+bool dx_dc_change_tracing(const wchar_t* setting, IDxDriverCom* driver, bool gui)
 {
     wchar_t pattern[PATTERN_LIMIT + 1];
-    const wchar_t* level_name = specification ? split_specification(specification, pattern) : nullptr;
+    const wchar_t* level_name = setting ? split_setting(setting, pattern) : nullptr;
     int level = level_name ? level_index(level_name) : -1;
     if (level < 0)
         return false;

@@ -96,7 +96,7 @@ TEST_F(DriverCommands, FlagLinesComeInTableOrderBeforeTheNotice)
     EXPECT_EQ("QVFS_TRACE_CREATE=INFO\nQVFS_TRACE_SECTION_CREATE=INFO\n\n" + RULE
                   + " LOGGING: The driver trace has been updated: QVFS_*CREATE=INFO\n" + RULE,
               console({L"-change_tracing", L"QVFS_*CREATE=INFO"}));
-    // A malformed specification sets nothing and is still reported, as typed.
+    // A malformed setting sets nothing and is still reported, as typed.
     EXPECT_EQ("\n" + RULE + " LOGGING: The driver trace has been updated: %s%n\n" + RULE,
               console({L"-change_tracing", L"%s%n"}));
     EXPECT_EQ(2u, qv_sim_driver_journal().size());

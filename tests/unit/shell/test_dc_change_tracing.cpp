@@ -1,5 +1,5 @@
 // The flag pattern and level of -change_tracing, checked in the levels the driver
-// stand-in keeps after each specification.
+// stand-in keeps after each setting.
 
 #include "shell_test_support.h"
 
@@ -11,7 +11,7 @@
 namespace {
 
 struct Tracing_case {
-    const wchar_t* specification;
+    const wchar_t* setting;
     std::set<int> flags;  // the rows that must be set, every other row untouched
     int level;
 };
@@ -52,11 +52,11 @@ class ChangeTracing : public QV_driver_test {};
 TEST_F(ChangeTracing, SetsExactlyTheMatchingFlagsInTheDriver)
 {
     for (const Tracing_case& entry : CASES) {
-        SCOPED_TRACE(testing::Message() << "specification: " << std::wstring(entry.specification).substr(0, 60));
+        SCOPED_TRACE(testing::Message() << "setting: " << std::wstring(entry.setting).substr(0, 60));
         qv_sim_driver_reset();
         QV_driver_com driver;
         ASSERT_HRESULT_SUCCEEDED(dx_dc_create_driver(driver));
-        EXPECT_EQ(!entry.flags.empty(), dx_dc_change_tracing(entry.specification, driver.get(), true));
+        EXPECT_EQ(!entry.flags.empty(), dx_dc_change_tracing(entry.setting, driver.get(), true));
         std::vector<unsigned char> levels = qv_sim_driver_levels();
         for (int flag = 0; flag < QV_SIM_DRIVER_FLAGS; ++flag) {
             int expected = entry.flags.count(flag) ? entry.level : QV_SIM_LEVEL_NEVER_SET;
@@ -65,7 +65,7 @@ TEST_F(ChangeTracing, SetsExactlyTheMatchingFlagsInTheDriver)
     }
 }
 
-TEST_F(ChangeTracing, NullSpecificationSetsNothing)
+TEST_F(ChangeTracing, NullSettingSetsNothing)
 {
     QV_driver_com driver;
     ASSERT_HRESULT_SUCCEEDED(dx_dc_create_driver(driver));
