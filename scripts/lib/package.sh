@@ -34,13 +34,15 @@ qv_install_package_locked() {
     local stamp log rc
     stamp=$(qv_package_stamp)
     log="$WINEPREFIX/vlmkd-install.log"
-    if [ -f "$stamp" ]; then
+    if [ -f "$stamp" ] || [ -d "$WINEPREFIX/$QV_INSTALL_SUBDIR" ]; then
         echo "${QV_SAY:-$(basename "$0")}: installing the product package again (${QV_PACKAGE_MSI##*/} changed or the product was removed)" >&2
-        rm -f "$stamp"
-        qv_msiexec "$WINEPREFIX/vlmkd-uninstall.log" /x "$QV_PRODUCT_CODE" >/dev/null   # 1605: not installed
     else
         echo "${QV_SAY:-$(basename "$0")}: installing the product package ${QV_PACKAGE_MSI##*/} into $WINEPREFIX" >&2
     fi
+    # Whatever is installed goes first (1605 when nothing is): the system installer
+    # refuses a second package under the same product code.
+    rm -f "$stamp"
+    qv_msiexec "$WINEPREFIX/vlmkd-uninstall.log" /x "$QV_PRODUCT_CODE" >/dev/null
     rc=$(qv_msiexec "$log" /i "$(qv_windows_path "$QV_PACKAGE_MSI")")
     if [ "$rc" != 0 ] && [ "$rc" != 3010 ]; then
         qv_fail "installing ${QV_PACKAGE_MSI##*/} failed: msiexec exit code $rc; log: $log"

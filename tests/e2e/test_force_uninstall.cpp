@@ -15,7 +15,6 @@
 namespace {
 
 const wchar_t PRODUCT[] = L"{5A1E7C20-3B9D-4E61-8F02-C7D4A9B31E58}";
-const wchar_t INSTALLED_CONSOLE[] = L"C:\\Program Files\\Velmora\\Orrisguard\\VlmKdShell.com";
 const wchar_t DRIVER_CLASS[] = L"CLSID\\{ED879E56-2DB1-417E-A2BD-4EC21760E596}";
 
 bool installed()
@@ -60,7 +59,7 @@ TEST(ForceUninstallInstalled, RemovesTheProductThroughTheInstaller)
 {
     ASSERT_TRUE(installed());
     Reinstall reinstall;
-    QV_run_result run = qv_run_child(qv_command_line(INSTALLED_CONSOLE, {L"-force_uninstall"}));
+    QV_run_result run = qv_run_child(qv_command_line(console_build(), {L"-force_uninstall"}));
     EXPECT_EQ(0u, run.exit_code);
     EXPECT_EQ("", run.out);
     EXPECT_TRUE(run.boxes.empty());
@@ -70,7 +69,7 @@ TEST(ForceUninstallInstalled, RemovesTheProductThroughTheInstaller)
         Sleep(100);
     EXPECT_FALSE(installed());
     EXPECT_FALSE(installer_running());
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(INSTALLED_CONSOLE));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(console_build().c_str()));
     EXPECT_FALSE(class_registered());
 }
 

@@ -13,7 +13,6 @@
 
 namespace {
 
-const wchar_t INSTALL_FOLDER[] = L"C:\\Program Files\\Velmora\\Orrisguard";
 const wchar_t CAPTION[] = L"Velmora Orrisguard";
 const std::string SHOULD_BE = std::to_string(QV_VERSION_MAJOR) + ", " + std::to_string(QV_VERSION_MINOR) + ", "
                               + std::to_string(QV_VERSION_PATCH) + ", " + std::to_string(QV_VERSION_BUILD);
@@ -53,8 +52,8 @@ protected:
     void SetUp() override
     {
         sandbox_ = qv_fresh_sandbox(L"self test");
-        for (const std::wstring& name : qv_folder_entries(INSTALL_FOLDER))
-            CopyFileW((std::wstring(INSTALL_FOLDER) + L"\\" + name).c_str(), module(name).c_str(), FALSE);
+        for (const std::wstring& name : qv_folder_entries(QV_INSTALL_FOLDER))
+            CopyFileW((std::wstring(QV_INSTALL_FOLDER) + L"\\" + name).c_str(), module(name).c_str(), FALSE);
     }
     void TearDown() override { qv_remove_tree(sandbox_); }
 
@@ -71,10 +70,10 @@ protected:
 
 TEST_F(VersionSelfTest, InstalledProductPassesInBothBuilds)
 {
-    ASSERT_EQ(23u, qv_folder_entries(INSTALL_FOLDER).size()) << "the product is not installed";
+    ASSERT_EQ(23u, qv_folder_entries(QV_INSTALL_FOLDER).size()) << "the product is not installed";
     EXPECT_EQ("PASSED: All modules have the right version\n",
-              run(std::wstring(INSTALL_FOLDER) + L"\\VlmKdShell.com").out);
-    QV_run_result gui = run(std::wstring(INSTALL_FOLDER) + L"\\VlmKdShell.exe");
+              run(std::wstring(QV_INSTALL_FOLDER) + L"\\VlmKdShell.com").out);
+    QV_run_result gui = run(std::wstring(QV_INSTALL_FOLDER) + L"\\VlmKdShell.exe");
     EXPECT_EQ(std::wstring(CAPTION) + L"|PASSED: All modules have the correct version", box(gui));
     EXPECT_EQ("", gui.out);
 }
@@ -84,7 +83,7 @@ TEST_F(VersionSelfTest, EveryBrokenModuleIsListedInPathOrder)
     ASSERT_TRUE(DeleteFileW(module(L"VlmKdTray.dll").c_str()));
     replace(L"VlmKdProxy.exe", qv_sibling_path(L"fixture_no_translation.exe"));
     replace(L"VlmKdConsole.exe", qv_sibling_path(L"fixture_five_numbers.exe"));  // "7, 1, 3, 412, 9"
-    replace(L"VlmKdAutomation.dll", std::wstring(INSTALL_FOLDER) + L"\\VlmKdShell.com");  // a good one
+    replace(L"VlmKdAutomation.dll", std::wstring(QV_INSTALL_FOLDER) + L"\\VlmKdShell.com");  // a good one
 
     EXPECT_EQ("FAILED: Version of " + narrow(module(L"VlmKdConsole.exe")) + " is 7, 1, 3, 412 it should be " + SHOULD_BE
                   + "\nFAILED: Unable to get version number of module " + narrow(module(L"VlmKdProxy.exe"))
