@@ -59,7 +59,9 @@ expect_versions() {
 # expect_registry <present|absent>: every value the package's Registry table names.
 expect_registry() {
     local root key name value hive which
-    while IFS=$'\t' read -r _ root key name value _; do
+    # Fields are split at a unit separator: a tab is white space to read, so an empty
+    # name (a key's default value) would vanish and shift the fields after it.
+    while IFS=$'\037' read -r _ root key name value _; do
         case $root in 0) hive=HKCR ;; 1) hive=HKCU ;; *) hive=HKLM ;; esac
         if [ -n "$name" ]; then which=(/v "$name"); else which=(/ve); fi
         if wine_quiet reg query "$hive\\$key" "${which[@]}" >/dev/null; then
@@ -67,7 +69,7 @@ expect_registry() {
         else
             [ "$1" = absent ] || fail "not registered: $hive\\$key $name"
         fi
-    done < <(msiinfo export "$MSI" Registry | tr -d '\r' | tail -n +4)
+    done < <(msiinfo export "$MSI" Registry | tr -d '\r' | tr '\t' '\037' | tail -n +4)
 }
 
 uninstall_through_cmd() {
