@@ -1,7 +1,7 @@
 // The class factory and the module's exports: both core classes come from here.
 #include "sim_core_object.h"
 
-#include "base/qv_com_ptr.h"
+#include "base/qv_unique.h"
 
 #include <new>
 

@@ -4,7 +4,7 @@
 // after IDispatch's (slot 7): a scrambled request in, a response and a 32-bit
 // result out.
 
-#include "base/qv_com_ptr.h"
+#include "base/qv_unique.h"
 
 #include <windows.h>
 #include <oaidl.h>
