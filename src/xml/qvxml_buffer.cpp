@@ -77,6 +77,15 @@ void QVXML_buffer::assign(const wchar_t* text)
 
 void QVXML_buffer::assign(const wchar_t* text, size_t count)
 {
+    if (capacity == step && count <= static_cast<size_t>(step)) {
+        // Storage of one step is what a new one would be: reuse it (the text may
+        // lie inside it, hence the move).
+        if (count)
+            std::memmove(data, text, count * sizeof(wchar_t));
+        length_ = count;
+        data[length_] = L'\0';
+        return;
+    }
     // Built aside first: the text may lie inside this buffer.
     QVXML_buffer fresh(step);
     fresh.append(text, count);
@@ -128,6 +137,12 @@ void QVXML_buffer::trim_right()
 void QVXML_buffer::release()
 {
     assign(nullptr);
+}
+
+void QVXML_buffer::clear()
+{
+    length_ = 0;
+    data[0] = L'\0';
 }
 
 void QVXML_buffer::swap(QVXML_buffer& other)

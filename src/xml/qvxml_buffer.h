@@ -37,6 +37,8 @@ struct QVXML_buffer {
     void trim_right();
     // Back to the empty text with a capacity of one step.
     void release();
+    // The empty text, keeping the storage (for scratch texts used over and over).
+    void clear();
     // Exchanges the texts (for results built aside and then taken over whole).
     void swap(QVXML_buffer& other);
 

@@ -54,6 +54,8 @@ private:
     void append_inner_text(QVXML_buffer& out) const;
 
     QVXML_node* first_child_ = nullptr;
+    // Kept so that appending to a long child list does not walk it each time.
+    QVXML_node* last_child_ = nullptr;
     QVXML_node* next_sibling_ = nullptr;
     QVXML_node* parent_ = nullptr;
     QVXML_buffer name_;

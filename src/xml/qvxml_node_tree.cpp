@@ -75,19 +75,20 @@ void QVXML_node::append_child(QV_xml_node* node)
     QVXML_node* fresh = qvxml_node_of(node);
     fresh->next_sibling_ = nullptr;
     fresh->parent_ = this;
-    QVXML_node** link = &first_child_;
-    while (*link)
-        link = &(*link)->next_sibling_;
-    *link = fresh;
+    (last_child_ ? last_child_->next_sibling_ : first_child_) = fresh;
+    last_child_ = fresh;
 }
 
 void QVXML_node::remove_child(QV_xml_node* node)
 {
-    for (QVXML_node** link = &first_child_; *link; link = &(*link)->next_sibling_) {
+    QVXML_node* previous = nullptr;
+    for (QVXML_node** link = &first_child_; *link; previous = *link, link = &(*link)->next_sibling_) {
         if (*link != node)
             continue;
         QVXML_node* found = *link;
         *link = found->next_sibling_;
+        if (last_child_ == found)
+            last_child_ = previous;
         found->next_sibling_ = nullptr;
         found->parent_ = nullptr;
         return;

@@ -125,8 +125,7 @@ bool QVXML_parser::give_text(QVXML_node* node, const wchar_t* after_start_tag)
     const wchar_t* to = next_open(from);
     if (!*to)
         return false;
-    QVXML_buffer& text = node->text_buffer();
-    text.release();
+    QVXML_buffer& text = node->text_buffer();  // empty: the node is new
     append_without_breaks(text, from, to);
     text.trim_right();
     decode_entities(text);
@@ -186,9 +185,9 @@ bool QVXML_parser::parse_one_attribute(QVXML_node* node)
     }
     if (!*p_)
         return false;
-    QVXML_buffer name_text;
-    name_text.assign(name, static_cast<size_t>(p_ - name));
-    name_text.trim_right();
+    name_scratch_.clear();
+    name_scratch_.append(name, static_cast<size_t>(p_ - name));
+    name_scratch_.trim_right();
     p_ = skip(p_ + 1);
     wchar_t quote = *p_;
     if (quote != L'"' && quote != L'\'')
@@ -198,10 +197,10 @@ bool QVXML_parser::parse_one_attribute(QVXML_node* node)
         if (!*p_ || *p_ == L'>')
             return false;
     }
-    QVXML_buffer value_text;
-    append_without_breaks(value_text, value, p_++);
-    decode_entities(value_text);
-    return node->set_attribute(name_text.c_str(), value_text.c_str());
+    value_scratch_.clear();
+    append_without_breaks(value_scratch_, value, p_++);
+    decode_entities(value_scratch_);
+    return node->set_attribute(name_scratch_.c_str(), value_scratch_.c_str());
 }
 
 unsigned QVXML_parser::encoding_of(const wchar_t* text)

@@ -37,4 +37,7 @@ private:
 
     const wchar_t* p_;
     const QVXML_node* root_ = nullptr;
+    // Attribute names and values on their way into a node, reused for each.
+    QVXML_buffer name_scratch_;
+    QVXML_buffer value_scratch_;
 };
