@@ -144,6 +144,19 @@ TEST_F(XmlNodeTest, RemoveChildDetachesWithoutDestroying)
     second->destroy();
     EXPECT_STREQ(L"third", root()->child(0, nullptr)->name());
     EXPECT_EQ(nullptr, root()->child(1, nullptr));
+    // Removing the last child: the next one appended follows the one before it.
+    QV_xml_node* third = root()->child(0, nullptr);
+    QV_xml_node* fourth = add(root(), L"fourth");
+    root()->remove_child(fourth);
+    fourth->destroy();
+    add(root(), L"fifth");
+    EXPECT_EQ(third, root()->child(0, nullptr));
+    EXPECT_STREQ(L"fifth", root()->child(1, nullptr)->name());
+    root()->remove_child(third);
+    third->destroy();
+    add(root(), L"sixth");
+    EXPECT_STREQ(L"fifth", root()->child(0, nullptr)->name());
+    EXPECT_STREQ(L"sixth", root()->child(1, nullptr)->name());
 }
 
 TEST_F(XmlNodeTest, Paths)
