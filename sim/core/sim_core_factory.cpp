@@ -7,7 +7,7 @@
 
 namespace {
 
-class Sim_core_factory final : public IClassFactory {
+class Sim_core_factory final : public Sim_counted<IClassFactory> {
 public:
     explicit Sim_core_factory(const IID& dispatch_iid) : iid_(dispatch_iid) {}
 
@@ -21,14 +21,6 @@ public:
         *out = static_cast<IClassFactory*>(this);
         AddRef();
         return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&count_)); }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        LONG count = InterlockedDecrement(&count_);
-        if (count == 0)
-            delete this;
-        return static_cast<ULONG>(count);
     }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** out) override
     {
@@ -50,7 +42,6 @@ public:
     }
 
 private:
-    LONG count_ = 1;
     IID iid_;
 };
 

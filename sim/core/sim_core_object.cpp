@@ -66,10 +66,10 @@ void set_error_description(const std::wstring& description)
 }
 
 template <typename Dispatch>
-class Sim_core final : public Dispatch, public ISupportErrorInfo {
+class Sim_core final : public Sim_counted<Dispatch, ISupportErrorInfo> {
 public:
     explicit Sim_core(const IID& iid) : iid_(iid) { InterlockedIncrement(&g_sim_core_module_count); }
-    ~Sim_core() { InterlockedDecrement(&g_sim_core_module_count); }
+    ~Sim_core() override { InterlockedDecrement(&g_sim_core_module_count); }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override
     {
@@ -82,16 +82,8 @@ public:
             *out = static_cast<ISupportErrorInfo*>(this);
         else
             return E_NOINTERFACE;
-        AddRef();
+        this->AddRef();
         return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&count_)); }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        LONG count = InterlockedDecrement(&count_);
-        if (count == 0)
-            delete this;
-        return static_cast<ULONG>(count);
     }
 
     // No type information: the core is reached through run_function alone.
@@ -143,7 +135,6 @@ private:
         return answer.hr;
     }
 
-    LONG count_ = 1;
     IID iid_;
 };
 

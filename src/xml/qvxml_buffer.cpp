@@ -161,3 +161,13 @@ bool qvxml_equals_no_case(const wchar_t* text, const wchar_t* piece, size_t coun
     }
     return *text == L'\0';
 }
+
+wchar_t* qvxml_malloc_copy(const wchar_t* text, size_t count)
+{
+    auto* copy = static_cast<wchar_t*>(std::malloc((count + 1) * sizeof(wchar_t)));
+    if (!copy)
+        throw std::bad_alloc();
+    std::memcpy(copy, text, count * sizeof(wchar_t));
+    copy[count] = L'\0';
+    return copy;
+}

@@ -59,3 +59,7 @@ bool qvxml_is_space(wchar_t c);
 
 // True when text is exactly the count characters at piece, ASCII case ignored.
 bool qvxml_equals_no_case(const wchar_t* text, const wchar_t* piece, size_t count);
+
+// A malloc copy of count characters and a terminator, for strings the model hands
+// out (released with free); throws std::bad_alloc when it cannot be allocated.
+wchar_t* qvxml_malloc_copy(const wchar_t* text, size_t count);

@@ -70,12 +70,7 @@ std::wstring QVXML_doc::text_with_mark() const
 wchar_t* QVXML_doc::to_string()
 {
     std::wstring text = text_with_mark();
-    size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    auto* copy = static_cast<wchar_t*>(std::malloc(bytes));
-    if (!copy)
-        throw std::bad_alloc();
-    std::memcpy(copy, text.c_str(), bytes);
-    return copy;
+    return qvxml_malloc_copy(text.c_str(), text.size());
 }
 
 QV_xml_node* QVXML_doc::root()

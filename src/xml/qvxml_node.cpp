@@ -131,12 +131,7 @@ wchar_t* QVXML_node::inner_text() const
 {
     QVXML_buffer joined(1024);
     append_inner_text(joined);
-    size_t bytes = (joined.length() + 1) * sizeof(wchar_t);
-    auto* copy = static_cast<wchar_t*>(std::malloc(bytes));
-    if (!copy)
-        throw std::bad_alloc();
-    std::memcpy(copy, joined.c_str(), bytes);
-    return copy;
+    return qvxml_malloc_copy(joined.c_str(), joined.length());
 }
 
 void QVXML_node::escaped_text(QVXML_buffer& out) const

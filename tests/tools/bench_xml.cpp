@@ -2,6 +2,7 @@
 // attributes and text) against a plain loop that copies as many wide characters
 // with one character-class test each, in the same run; then the same document at
 // 4 MB, to show how the time grows. Prints the best of several rounds.
+#include "qv_bench_clock.h"
 #include "shell/dx_shell_output.h"
 #include "xml/qv_xml_doc.h"
 
@@ -12,26 +13,14 @@ namespace {
 
 constexpr int ROUNDS = 9;
 
-double seconds_now()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
 template <typename Work>
 double best_of(Work work)
 {
     double best = 1e30;
     for (int round = 0; round < ROUNDS; ++round) {
-        double start = seconds_now();
+        double start = qv_seconds_now();
         work();
-        double elapsed = seconds_now() - start;
+        double elapsed = qv_seconds_now() - start;
         best = elapsed < best ? elapsed : best;
     }
     return best;
