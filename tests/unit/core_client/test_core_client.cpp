@@ -1,4 +1,5 @@
 #include "core_client_test_support.h"
+#include "base/qv_identity.h"
 #include "core_client/dx_core_request.h"
 #include "qv_descramble.h"
 #include "qv_mutex_holder.h"
@@ -57,6 +58,27 @@ TEST_F(CoreClientTest, BothPresenceMutexesFreeLetTheClientCreateTheCore)
     EXPECT_TRUE(traced(L" DX_core_com::DX_core_com[0](user-mode)\n"));
     EXPECT_TRUE(traced(L" DX_core_com::log_on[0]\n"));
     EXPECT_TRUE(traced(L" DX_core_com::~DX_core_com[0]\n"));
+}
+
+BOOL WINAPI failing_token_information(HANDLE, TOKEN_INFORMATION_CLASS, void*, DWORD, DWORD*)
+{
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+
+TEST_F(CoreClientTest, AnUnreadableSidSkipsTheCheckAndCreationGoesOn)
+{
+    auto saved = qv_token_information_source;
+    qv_token_information_source = failing_token_information;
+    QV_string with_elevation(L"untouched");
+    EXPECT_FALSE(DX_core_com::get_mutex_name_strings(&with_elevation, nullptr));
+    EXPECT_STREQ(L"untouched", with_elevation.c_str());
+    LONG result = DX_core_com(0).log_on(0);
+    qv_token_information_source = saved;
+    EXPECT_EQ(0, result);
+    EXPECT_TRUE(traced(L" DX_core_com::get_mutex_name_strings: Unable to get sid\n"));
+    EXPECT_FALSE(traced(HAS_NO_CORE));
+    EXPECT_EQ(1u, qv_sim_core_journal().size());
 }
 
 TEST_F(CoreClientTest, PresenceMutexMatrix)
