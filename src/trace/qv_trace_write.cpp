@@ -12,6 +12,7 @@
 #include <cwchar>
 
 DWORD(WINAPI* qv_trace_tick_source)() = GetTickCount;
+void (*qv_trace_file_held_probe)(const wchar_t* path) = nullptr;
 
 namespace {
 
@@ -183,6 +184,8 @@ void append_to_file(const wchar_t* text)
                              FLAGS_AND_ATTRIBUTES, nullptr));
     if (!file)
         return;  // held by a writer outside our lock (another session): drop
+    if (qv_trace_file_held_probe)
+        qv_trace_file_held_probe(path.c_str());
     if (GetLastError() != ERROR_ALREADY_EXISTS) {
         static constexpr BYTE BOM[] = {0xFF, 0xFE};
         write_bytes(file.get(), BOM, sizeof(BOM));
