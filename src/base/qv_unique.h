@@ -79,8 +79,15 @@ struct QV_sid_traits {
     static void close(type h) { FreeSid(h); }
 };
 
+struct QV_find_traits {
+    using type = HANDLE;
+    static type invalid() { return INVALID_HANDLE_VALUE; }
+    static void close(type h) { FindClose(h); }
+};
+
 using QV_handle = QV_unique<QV_handle_traits>;      // null when not open
 using QV_file = QV_unique<QV_file_traits>;          // INVALID_HANDLE_VALUE when not open
 using QV_reg_key = QV_unique<QV_reg_key_traits>;
 using QV_local = QV_unique<QV_local_traits>;        // LocalAlloc / FormatMessage buffers
 using QV_allocated_sid = QV_unique<QV_sid_traits>;  // from AllocateAndInitializeSid
+using QV_find = QV_unique<QV_find_traits>;          // FindFirstFileW searches

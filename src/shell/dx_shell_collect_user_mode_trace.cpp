@@ -26,15 +26,20 @@ QV_path cabinet_name(const wchar_t* typed)
     return cabinet;
 }
 
-// Either trace file may be missing; only the finished archive counts.
-bool gather(const QV_path& cabinet)
+// Either trace file may be missing, not both: an archive without files is no
+// archive any reader takes. The archive is never put over an existing file; when
+// its name was taken after it was chosen, it gets the next free one (cabinet
+// then names it).
+bool gather(QV_path& cabinet)
 {
-    QV_cab* writer = QV_cab::create(cabinet.c_str(), true, true);
+    QV_cab* writer = QV_cab::create(cabinet.c_str(), false, true);
     if (writer == nullptr)
         return false;
-    writer->add_file(dx_shell_system_trace_file().c_str(), L"SysTraceFile.qv");
-    writer->add_file(dx_shell_user_trace_file().c_str(), L"UsrTraceFile.qv");
-    bool flushed = writer->flush();
+    bool added = writer->add_file(dx_shell_system_trace_file().c_str(), L"SysTraceFile.qv");
+    added = writer->add_file(dx_shell_user_trace_file().c_str(), L"UsrTraceFile.qv") || added;
+    bool flushed = added && writer->flush();
+    if (flushed)
+        cabinet = writer->archive_path();
     writer->release();
     return flushed;
 }
