@@ -184,13 +184,13 @@ void append_to_file(const wchar_t* text)
                              FLAGS_AND_ATTRIBUTES, nullptr));
     if (!file)
         return;  // held by a writer outside our lock (another session): drop
-    if (qv_trace_file_held_probe)
-        qv_trace_file_held_probe(path.c_str());
     if (GetLastError() != ERROR_ALREADY_EXISTS) {
         static constexpr BYTE BOM[] = {0xFF, 0xFE};
         write_bytes(file.get(), BOM, sizeof(BOM));
         g_at_line_start = true;
     }
+    if (qv_trace_file_held_probe)
+        qv_trace_file_held_probe(path.c_str());
     write_pieces(file.get(), text);
 }
 
