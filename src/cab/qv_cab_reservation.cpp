@@ -156,6 +156,7 @@ int QV_cab_reservation::open_descriptor(int* error) const
 
 bool QV_cab_reservation::publish(QV_path& target)
 {
+    const QV_path wanted = target;
     for (int attempt = 0; attempt < PUBLISH_ATTEMPTS && file_ && target.has_text(); ++attempt) {
         if (rename_held(file_.get(), target)) {
             file_.reset();
@@ -164,7 +165,7 @@ bool QV_cab_reservation::publish(QV_path& target)
         DWORD error = GetLastError();
         if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS)
             return false;
-        target = target.unique_name();  // taken since the name was chosen
+        target = wanted.unique_name();  // numbered after the wanted name, never after a taken number
     }
     return false;
 }

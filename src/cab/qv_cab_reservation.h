@@ -37,8 +37,9 @@ public:
     int open_descriptor(int* error) const;
 
     // Gives the finished archive the name target, never replacing a file: when
-    // target is taken, the first free "stem (n).ext" beside it is used. On success
-    // target holds the name the archive got and the reservation is let go.
+    // target is taken, the first free "stem (n).ext" of target is used, asked again
+    // as long as others take the names first. On success target holds the name
+    // the archive got and the reservation is let go.
     bool publish(QV_path& target);
     // Deletes the reservation (when the last descriptor on it closes).
     void discard();
