@@ -75,17 +75,26 @@ std::wstring known_250_input()
     return in;
 }
 
+// Both kernels: the 16-character one (where the processor has it) takes the
+// first 240 characters, the 8-character one otherwise takes the first 240 as two
+// blocks; the rest goes one at a time.
 TEST(QvScramble, KnownAnswerOfTwoHundredFiftyCharacters)
 {
     static_assert(std::size(KNOWN_250) == 267, "m = 250 + 17");
     const std::wstring in = known_250_input();
-    std::vector<wchar_t> out(std::size(KNOWN_250) + 1, L'\xFFFF');  // the last is a guard
-    qv_scramble_into(in.c_str(), in.size(), out.data());
-    EXPECT_EQ(std::wstring(KNOWN_250, std::size(KNOWN_250)), std::wstring(out.data(), std::size(KNOWN_250)));
-    EXPECT_EQ(L'\xFFFF', out.back());
-    Scrambled whole(in);
-    ASSERT_EQ(S_OK, whole.status);
-    EXPECT_EQ(std::wstring(KNOWN_250, std::size(KNOWN_250)), std::wstring(whole.text));
+    const std::wstring expected(KNOWN_250, std::size(KNOWN_250));
+    for (bool wide : {true, false}) {
+        SCOPED_TRACE(wide ? "16-character kernel allowed" : "8-character kernel only");
+        qv_scramble_wide_kernel = wide;
+        std::vector<wchar_t> out(std::size(KNOWN_250) + 1, L'\xFFFF');  // the last is a guard
+        qv_scramble_into(in.c_str(), in.size(), out.data());
+        EXPECT_EQ(expected, std::wstring(out.data(), std::size(KNOWN_250)));
+        EXPECT_EQ(L'\xFFFF', out.back());
+        Scrambled whole(in);
+        ASSERT_EQ(S_OK, whole.status);
+        EXPECT_EQ(expected, std::wstring(whole.text));
+    }
+    qv_scramble_wide_kernel = true;
 }
 
 TEST(QvScramble, LengthsAndAllocation)
