@@ -168,7 +168,9 @@ TEST_F(UpdateRegistry, TraceLinesOfTheRules)
     {
         // The machine's switch would live below the volatile key too; the user's is used.
         TraceSession session(HKEY_CURRENT_USER);
-        expect_silent(run_console({L"-update_registry", L"DAU:1#PTP:-#CSN:D45#LPC:1"}));
+        QV_run_result run = run_console({L"-update_registry", L"DAU:1#PTP:-#CSN:D45#LPC:1"});
+        SCOPED_TRACE(testing::Message() << "error of a failed start: " << (run.started ? 0 : GetLastError()));
+        expect_silent(run);
         trace = session.new_text();
     }
     delete_tree(HKEY_CURRENT_USER, L"Software\\Velmora\\Corvessa");
