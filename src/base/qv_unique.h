@@ -91,3 +91,44 @@ using QV_reg_key = QV_unique<QV_reg_key_traits>;
 using QV_local = QV_unique<QV_local_traits>;        // LocalAlloc / FormatMessage buffers
 using QV_allocated_sid = QV_unique<QV_sid_traits>;  // from AllocateAndInitializeSid
 using QV_find = QV_unique<QV_find_traits>;          // FindFirstFileW searches
+
+// Holds one reference to a COM interface: AddRef on copy, Release on reset and in
+// the destructor, so no return path gives a reference back by hand.
+template <typename Interface>
+class QV_com_ptr {
+public:
+    QV_com_ptr() = default;
+    QV_com_ptr(const QV_com_ptr& other) : pointer_(other.pointer_)
+    {
+        if (pointer_)
+            pointer_->AddRef();
+    }
+    QV_com_ptr(QV_com_ptr&& other) noexcept : pointer_(std::exchange(other.pointer_, nullptr)) {}
+    QV_com_ptr& operator=(QV_com_ptr other) noexcept
+    {
+        std::swap(pointer_, other.pointer_);
+        return *this;
+    }
+    ~QV_com_ptr() { reset(); }
+
+    Interface* get() const { return pointer_; }
+    Interface* operator->() const { return pointer_; }
+    explicit operator bool() const { return pointer_ != nullptr; }
+
+    void reset()
+    {
+        if (Interface* old = std::exchange(pointer_, nullptr))
+            old->Release();
+    }
+
+    // For out-parameters: releases what is held first, so reuse never leaks.
+    Interface** put()
+    {
+        reset();
+        return &pointer_;
+    }
+    void** put_void() { return reinterpret_cast<void**>(put()); }
+
+private:
+    Interface* pointer_ = nullptr;
+};

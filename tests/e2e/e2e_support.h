@@ -6,14 +6,17 @@
 #include <string>
 #include <vector>
 
+// The product's install folder, where the package puts both builds and the modules.
+inline const wchar_t* const QV_INSTALL_FOLDER = L"C:\\Program Files\\Velmora\\Orrisguard";
+
 inline std::wstring console_build()
 {
-    return qv_sibling_path(L"VlmKdShell.com");
+    return std::wstring(QV_INSTALL_FOLDER) + L"\\VlmKdShell.com";
 }
 
 inline std::wstring gui_build()
 {
-    return qv_sibling_path(L"VlmKdShell.exe");
+    return std::wstring(QV_INSTALL_FOLDER) + L"\\VlmKdShell.exe";
 }
 
 inline QV_run_result run_console(const std::vector<std::wstring>& args, const wchar_t* cwd = nullptr)

@@ -34,16 +34,14 @@ stop_server() {
     "$SERVER" -w </dev/null >/dev/null 2>&1
 }
 
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    mkdir -p "$WINEPREFIX"
-    "$WINE" wineboot </dev/null >/dev/null 2>&1
-    "$SERVER" -w </dev/null >/dev/null 2>&1
-    [ -f "$WINEPREFIX/system.reg" ] || fail "could not create the prefix $WINEPREFIX"
-fi
+QV_BUILD=$(cd "$bin/.." && pwd)
+source "$(dirname "$0")/../../scripts/lib/wine_env.sh"
+qv_prepare_prefix "$WINEPREFIX" 2>/dev/null || fail "could not create the prefix $WINEPREFIX"
 
 start_server
+qv_install_package 2>/dev/null || fail "could not install the product package"
 wine_run 'C:\windows\system32\reg.exe' delete "$KD" /f
-wine_run "$bin/VlmKdShell.com" -update_registry 'R+#DAU:1#DBE:1'
+wine_run "$QV_INSTALL_WINDIR\\VlmKdShell.com" -update_registry 'R+#DAU:1#DBE:1'
 reg_query "$KD\\RebootRequest" || fail "no reboot request key after the update"
 reg_query "$KD" /v DisableAutoUnlock || fail "DisableAutoUnlock was not written"
 stop_server

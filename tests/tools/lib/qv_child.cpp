@@ -1,5 +1,7 @@
 #include "qv_child.h"
 
+#include "base/qv_command_line.h"
+
 #include <set>
 
 namespace {
@@ -164,23 +166,7 @@ std::wstring qv_quote_arg(const std::wstring& arg)
 {
     if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos)
         return arg;
-    std::wstring quoted = L"\"";
-    size_t backslashes = 0;
-    for (wchar_t c : arg) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        if (c == L'"')
-            quoted.append(backslashes * 2 + 1, L'\\');
-        else
-            quoted.append(backslashes, L'\\');
-        backslashes = 0;
-        quoted += c;
-    }
-    quoted.append(backslashes * 2, L'\\');
-    quoted += L'"';
-    return quoted;
+    return qv_quote_argument(arg.c_str()).c_str();
 }
 
 std::wstring qv_command_line(const std::wstring& program, const std::vector<std::wstring>& args)

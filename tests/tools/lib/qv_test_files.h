@@ -40,3 +40,28 @@ inline void qv_remove_tree(const std::wstring& folder)
     }
     RemoveDirectoryW(folder.c_str());
 }
+
+// Creates (or empties) the file at path and writes bytes into it; true when all went in.
+inline bool qv_write_file(const std::wstring& path, const std::string& bytes = "")
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    bool whole = bytes.empty() || (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)
+                                   && written == bytes.size());
+    CloseHandle(file);
+    return whole;
+}
+
+// An empty folder of the test process's own in the temporary folder: "<name> <pid>",
+// emptied first when a run before left it behind.
+inline std::wstring qv_fresh_sandbox(const std::wstring& name)
+{
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring folder = std::wstring(temp) + name + L" " + std::to_wstring(GetCurrentProcessId());
+    qv_remove_tree(folder);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
+}

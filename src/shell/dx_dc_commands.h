@@ -1,0 +1,13 @@
+#pragma once
+// The pieces of dx_dc_invoke_command that work on a component already created.
+
+#include "shell/dx_driver_com.h"
+
+// Sets every flag that the setting's pattern matches to its level; in the
+// console build each flag set is listed as "<flag>=<level>". True when at least
+// one flag was set; a malformed setting sets nothing.
+bool dx_dc_change_tracing(const wchar_t* setting, IDxDriverCom* driver, bool gui);
+
+// The console-only test commands: they print the driver's answer to argument.
+void dx_dc_is_attached(IDxDriverCom* driver, const wchar_t* argument);
+void dx_dc_get_guid(IDxDriverCom* driver, const wchar_t* argument);

@@ -1,0 +1,115 @@
+// -force_delete <path>: removes a file or a folder tree while the driver exempts
+// this process, trying the driver's encrypted name first, then the plain file,
+// then the folder. Without administrator rights it starts the GUI build again
+// through "runas" (unless told not to elevate).
+
+#include "shell/dx_shell_commands.h"
+#include "shell/dx_shell_elevation.h"
+#include "shell/dx_shell_output.h"
+#include "base/qv_command_line.h"
+#include "base/qv_message_box.h"
+#include "base/qv_paths.h"
+#include "trace/qv_trace.h"
+
+#include <shellapi.h>
+
+#include <cwchar>
+
+namespace {
+
+constexpr const wchar_t* FORCE_DELETE = L"dx_shell_force_delete";
+const wchar_t ENCRYPTED_SUFFIX[] = L"\xECF0";
+const char NO_RIGHTS[] = "You need local administrator rights to delete files or folders with this command\n";
+const char NO_RIGHTS_CONSOLE_LAUNCH[] = "You need local administrator rights to delete files or folders with this command!\n";
+
+void report(bool gui, const char* text)
+{
+    if (gui)
+        qv_error_box(QV_string(text), QV_PRODUCT_CAPTION, nullptr, nullptr);
+    else
+        dx_shell_write_console(text);
+}
+
+void report_failure(bool gui, const wchar_t* path)
+{
+    report(gui, QV_stringf("Failed to force delete %S\n", path).narrow());
+}
+
+bool delete_folder(const wchar_t* path)
+{
+    QV_paths source;
+    source.add(QV_string(path));
+    SHFILEOPSTRUCTW operation{};
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = source.file_list();
+    operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;  // 0x0614
+    int result = SHFileOperationW(&operation);
+    if (result != 0)
+        qv_trace_printf(FORCE_DELETE, L"Failed to force delete %s as folder: %d\n", path, result);
+    return result == 0;
+}
+
+// One DeleteFileW attempt; a failure leaves its record with the error code.
+bool delete_file(const QV_string& name, const wchar_t* path, const wchar_t* as)
+{
+    if (DeleteFileW(name.c_str()))
+        return true;
+    DWORD error = GetLastError();
+    qv_trace_printf(FORCE_DELETE, L"Failed to force delete %s as %s: %d\n", path, as, error);
+    return false;
+}
+
+// The three attempts in order; the first that works ends them.
+bool delete_exempted(const wchar_t* path)
+{
+    return delete_file(QV_string(path) + ENCRYPTED_SUFFIX, path, L"encrypted file")
+           || delete_file(QV_string(path), path, L"plaintext file") || delete_folder(path);
+}
+
+void delete_as_admin(bool gui, const wchar_t* path)
+{
+    dx_dc_invoke_command(gui, L"exempt_current_process", nullptr);
+    bool deleted = delete_exempted(path);
+    dx_dc_invoke_command(gui, L"unexempt_current_process", nullptr);
+    if (!deleted)
+        report_failure(gui, path);
+}
+
+// The GUI build from this program's folder, given the path made absolute: the
+// elevated copy may start in another folder.
+bool start_elevated(bool gui, const wchar_t* path)
+{
+    QV_path program = join(QV_path(qv_module_handle()).parent(), L"VlmKdShell.exe");
+    QV_string parameters =
+        QV_string(L"-force_delete_no_elevate ") + qv_quote_argument(QV_path(path).full_path().c_str());
+    if (dx_shell_launch(L"runas", program.c_str(), parameters.c_str()))
+        return true;
+    report(gui, gui ? NO_RIGHTS : NO_RIGHTS_CONSOLE_LAUNCH);
+    return false;
+}
+
+// The shell's delete expands wildcards and would remove every match; a root
+// cannot be removed and must never be walked.
+bool refused(const wchar_t* path)
+{
+    return !path || !*path || std::wcspbrk(path, L"*?") || QV_path(path).is_root();
+}
+
+} // namespace
+
+bool dx_shell_force_delete(bool gui, const wchar_t* path, bool no_elevate)
+{
+    qv_trace_enter(FORCE_DELETE, 0);
+    if (refused(path)) {
+        report_failure(gui, path ? path : L"");
+        return false;
+    }
+    if (dx_shell_is_admin()) {
+        delete_as_admin(gui, path);
+        return true;
+    }
+    if (!no_elevate)
+        return start_elevated(gui, path);
+    report(gui, NO_RIGHTS);
+    return false;
+}

@@ -1,0 +1,300 @@
+// Force delete as administrator (Wine's own token): the exemption around the three
+// attempts, seen in the trace of this process and in the driver stand-in's journal;
+// the refusals; and, through the seams, the branches of a user without the rights.
+
+#include "shell_test_support.h"
+
+#include "qv_test_files.h"
+#include "qv_trace_file.h"
+
+#include "shell/dx_shell_commands.h"
+#include "shell/dx_shell_elevation.h"
+#include "base/qv_identity.h"
+
+#include <shellapi.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::wstring NO_RIGHTS = L"You need local administrator rights to delete files or folders with this command\n";
+
+std::string narrow(const std::wstring& text)
+{
+    char buffer[4096] = {};
+    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, buffer, sizeof buffer, nullptr, nullptr);
+    return buffer;
+}
+
+bool exists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The records of this process that tell the order of events, as short tokens.
+std::vector<std::wstring> trace_events()
+{
+    const std::pair<const wchar_t*, const wchar_t*> markers[] = {
+        {L"!dx_dc_invoke_command[0]", L"invoke"},
+        {L"Failed to create driver instance", L"not created"},
+        {L" as encrypted file: ", L"encrypted"},
+        {L" as plaintext file: ", L"plaintext"},
+        {L" as folder: ", L"folder"},
+    };
+    std::vector<std::wstring> events;
+    for (const std::wstring& line : qv_split_lines(qv_read_trace_text())) {
+        std::wstring rest;
+        if (!qv_strip_stamp(line, GetCurrentProcessId(), &rest))
+            continue;
+        for (const auto& [marker, token] : markers) {
+            if (rest.find(marker) != std::wstring::npos)
+                events.push_back(token);
+        }
+    }
+    return events;
+}
+
+class ForceDelete : public QV_driver_test {
+protected:
+    void SetUp() override
+    {
+        QV_driver_test::SetUp();
+        sandbox_ = qv_fresh_sandbox(L"force delete");
+        qv_write_file(in_sandbox(L"neighbour.txt"));
+        qv_write_file(in_sandbox(L"a.txt"));
+        qv_set_trace_switch(HKEY_CURRENT_USER, 1);
+        qv_delete_trace_file();
+    }
+    void TearDown() override
+    {
+        qv_clear_trace_switch();
+        qv_delete_trace_file();
+        qv_remove_tree(sandbox_);
+        QV_driver_test::TearDown();
+    }
+
+    std::wstring in_sandbox(const std::wstring& name) const { return sandbox_ + L"\\" + name; }
+
+    std::wstring sandbox_;
+};
+
+struct Attempt_case {
+    const wchar_t* name;
+    std::function<void(const std::wstring& path)> make;
+    std::vector<std::wstring> events;
+    bool fails;
+};
+
+TEST_F(ForceDelete, ExemptsAroundTheAttemptsInOrder)
+{
+    const Attempt_case cases[] = {
+        {L"a.txt", [](const std::wstring&) {}, {L"invoke", L"encrypted", L"invoke"}, false},
+        {L"tree",
+         [](const std::wstring& path) {
+             CreateDirectoryW(path.c_str(), nullptr);
+             CreateDirectoryW((path + L"\\sub").c_str(), nullptr);
+             qv_write_file(path + L"\\sub\\f.txt");
+         },
+         {L"invoke", L"encrypted", L"plaintext", L"invoke"}, false},
+        {L"secret.doc", [](const std::wstring& path) { qv_write_file(path + QV_SIM_ENCRYPTED_SUFFIX); },
+         {L"invoke", L"invoke"}, false},
+        {L"missing", [](const std::wstring&) {}, {L"invoke", L"encrypted", L"plaintext", L"folder", L"invoke"}, true},
+    };
+    for (const Attempt_case& entry : cases) {
+        SCOPED_TRACE(testing::Message() << narrow(entry.name));
+        qv_sim_driver_reset();
+        qv_delete_trace_file();
+        std::wstring path = in_sandbox(entry.name);
+        entry.make(path);
+        QV_stdout_capture out;
+        EXPECT_TRUE(dx_shell_force_delete(false, path.c_str(), false));
+        EXPECT_EQ(entry.fails ? "Failed to force delete " + narrow(path) + "\n" : "", out.text());
+        EXPECT_EQ(entry.events, trace_events());
+        EXPECT_EQ((std::vector<std::wstring>{L"exempt_current_process", L"unexempt_current_process"}), methods());
+        EXPECT_FALSE(exists(path) || exists(path + QV_SIM_ENCRYPTED_SUFFIX));
+        EXPECT_FALSE(qv_sim_driver_exempts(GetCurrentProcessId()));
+    }
+    EXPECT_EQ(std::vector<std::wstring>{L"neighbour.txt"}, qv_folder_entries(sandbox_));
+}
+
+TEST_F(ForceDelete, AttemptsRunUnexemptedWhenTheComponentCannotBeCreated)
+{
+    qv_sim_driver_answer(L"create_result", L"80040154");
+    EXPECT_TRUE(dx_shell_force_delete(false, in_sandbox(L"a.txt").c_str(), false));
+    EXPECT_EQ((std::vector<std::wstring>{L"invoke", L"not created", L"encrypted", L"invoke", L"not created"}),
+              trace_events());
+    EXPECT_TRUE(methods().empty());
+    EXPECT_FALSE(exists(in_sandbox(L"a.txt")));
+}
+
+TEST_F(ForceDelete, MissingPathKeepsTheErrorOfEachAttempt)
+{
+    std::wstring path = in_sandbox(L"missing");
+    dx_shell_force_delete(true, path.c_str(), false);
+    std::wstring trace = qv_read_trace_text();
+    EXPECT_NE(std::wstring::npos, trace.find(L"Failed to force delete " + path + L" as encrypted file: 2\n"));
+    EXPECT_NE(std::wstring::npos, trace.find(L"Failed to force delete " + path + L" as plaintext file: 2\n"));
+    ASSERT_EQ(1u, qv_captured_boxes().size());
+    EXPECT_EQ(L"Velmora Orrisguard|Failed to force delete " + path + L"\n|327696", qv_captured_boxes()[0]);  // 0x50010
+}
+
+TEST_F(ForceDelete, WildcardsRootsAndEmptyPathsAreRefusedBeforeAnything)
+{
+    qv_write_file(in_sandbox(L"ab.txt"));
+    // A root is refused by its form: Q: need not exist (the prefix's own C: is not put at risk).
+    for (const std::wstring& path : {in_sandbox(L"*.txt"), in_sandbox(L"a?.txt"), std::wstring(L"Q:\\"),
+                                     std::wstring(L"")}) {
+        SCOPED_TRACE(narrow(path));
+        QV_stdout_capture out;
+        EXPECT_FALSE(dx_shell_force_delete(false, path.c_str(), false));
+        EXPECT_EQ("Failed to force delete " + narrow(path) + "\n", out.text());
+    }
+    EXPECT_EQ(3u, qv_folder_entries(sandbox_).size());
+    EXPECT_TRUE(methods().empty());
+}
+
+// A process without administrator rights, and the launch it asks the shell for.
+struct Launch {
+    std::wstring verb, file, parameters;
+    INT show = -1;
+    bool owner = false;
+};
+std::vector<Launch> g_launches;
+INT_PTR g_launch_result = 42;
+
+HRESULT not_admin() { return S_FALSE; }
+HRESULT admin_unknown() { return E_ACCESSDENIED; }
+
+HINSTANCE WINAPI capture_launch(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR folder, INT show)
+{
+    g_launches.push_back({verb, file, parameters ? parameters : L"", folder ? -2 : show, owner != nullptr});
+    return reinterpret_cast<HINSTANCE>(g_launch_result);
+}
+
+class WithoutRights : public ForceDelete {
+protected:
+    void SetUp() override
+    {
+        ForceDelete::SetUp();
+        g_launches.clear();
+        g_launch_result = 42;
+        dx_shell_admin_check = not_admin;
+        dx_shell_execute = capture_launch;
+    }
+    void TearDown() override
+    {
+        dx_shell_admin_check = qv_is_local_admin;
+        dx_shell_execute = ShellExecuteW;
+        ForceDelete::TearDown();
+    }
+};
+
+TEST_F(WithoutRights, NoElevateOnlyReports)
+{
+    QV_stdout_capture out;
+    EXPECT_FALSE(dx_shell_force_delete(false, in_sandbox(L"a.txt").c_str(), true));
+    EXPECT_EQ(narrow(NO_RIGHTS), out.text());
+    EXPECT_FALSE(dx_shell_force_delete(true, in_sandbox(L"a.txt").c_str(), true));
+    EXPECT_EQ(std::vector<std::wstring>{L"Velmora Orrisguard|" + NO_RIGHTS + L"|327696"}, qv_captured_boxes());
+    EXPECT_TRUE(g_launches.empty());
+    EXPECT_TRUE(exists(in_sandbox(L"a.txt")));
+    EXPECT_TRUE(methods().empty());
+}
+
+TEST_F(WithoutRights, SecondStartGetsTheAbsolutePathBackFromItsCommandLine)
+{
+    dx_shell_admin_check = admin_unknown;  // a token that cannot be read counts as no rights
+    wchar_t cwd[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, cwd);
+    SetCurrentDirectoryW(sandbox_.c_str());
+    const std::pair<std::wstring, std::wstring> cases[] = {
+        {L"rel dir\\file.txt", sandbox_ + L"\\rel dir\\file.txt"},
+        {L"C:\\a b\\c d\\", L"C:\\a b\\c d\\"},
+        {L"C:\\a\\\\b\\x\"y z", L"C:\\a\\b\\x\"y z"},
+        {L"C:\\plain", L"C:\\plain"},
+    };
+    for (const auto& [typed, absolute] : cases) {
+        SCOPED_TRACE(narrow(typed));
+        g_launches.clear();
+        EXPECT_TRUE(dx_shell_force_delete(false, typed.c_str(), false));
+        ASSERT_EQ(1u, g_launches.size());
+        const Launch& launch = g_launches[0];
+        EXPECT_EQ(L"runas", launch.verb);
+        EXPECT_EQ(qv_sibling_path(L"VlmKdShell.exe"), launch.file);
+        EXPECT_EQ(SW_HIDE, launch.show);
+        EXPECT_FALSE(launch.owner);
+        int argc = 0;
+        LPWSTR* argv = CommandLineToArgvW((L"VlmKdShell.exe " + launch.parameters).c_str(), &argc);
+        ASSERT_EQ(3, argc);
+        EXPECT_STREQ(L"-force_delete_no_elevate", argv[1]);
+        EXPECT_EQ(absolute, argv[2]);
+        LocalFree(argv);
+    }
+    SetCurrentDirectoryW(cwd);
+    EXPECT_TRUE(methods().empty());
+}
+
+TEST_F(WithoutRights, FailedSecondStartIsReportedInEachBuild)
+{
+    g_launch_result = 2;
+    QV_stdout_capture out;
+    EXPECT_FALSE(dx_shell_force_delete(false, in_sandbox(L"a.txt").c_str(), false));
+    EXPECT_EQ("You need local administrator rights to delete files or folders with this command!\n", out.text());
+    EXPECT_FALSE(dx_shell_force_delete(true, in_sandbox(L"a.txt").c_str(), false));
+    EXPECT_EQ(std::vector<std::wstring>{L"Velmora Orrisguard|" + NO_RIGHTS + L"|327696"}, qv_captured_boxes());
+    EXPECT_TRUE(exists(in_sandbox(L"a.txt")));
+}
+
+const std::wstring UNINSTALL_PARAMETERS = L"/C MsiExec.exe /norestart /x{5A1E7C20-3B9D-4E61-8F02-C7D4A9B31E58}";
+const std::wstring UNINSTALL_NO_RIGHTS = L"You need local administrator rights to force uninstall with this command\n";
+
+std::wstring system_cmd()
+{
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    return std::wstring(system) + L"\\cmd.exe";
+}
+
+struct Uninstall_case {
+    HRESULT (*admin)();
+    bool no_elevate;
+    INT_PTR launch_result;
+    const wchar_t* verb;  // null: no launch
+    bool launched;
+};
+
+HRESULT is_admin() { return S_OK; }
+
+TEST_F(WithoutRights, UninstallStartsTheSystemCommandInterpreterHidden)
+{
+    const Uninstall_case cases[] = {
+        {is_admin, true, 42, L"open", true},
+        {not_admin, false, 42, L"runas", true},
+        {not_admin, true, 42, nullptr, false},
+        {is_admin, false, 2, L"open", false},
+        {not_admin, false, 5, L"runas", false},
+    };
+    for (const Uninstall_case& entry : cases) {
+        SCOPED_TRACE(testing::Message() << (entry.verb ? narrow(entry.verb) : "none") << " " << entry.launch_result);
+        g_launches.clear();
+        g_launch_result = entry.launch_result;
+        dx_shell_admin_check = entry.admin;
+        QV_stdout_capture out;
+        EXPECT_EQ(entry.launched, dx_shell_force_uninstall(false, entry.no_elevate));
+        EXPECT_EQ(entry.launched ? "" : narrow(UNINSTALL_NO_RIGHTS), out.text());
+        ASSERT_EQ(entry.verb ? 1u : 0u, g_launches.size());
+        if (entry.verb) {
+            EXPECT_EQ(entry.verb, g_launches[0].verb);
+            EXPECT_EQ(system_cmd(), g_launches[0].file);
+            EXPECT_EQ(UNINSTALL_PARAMETERS, g_launches[0].parameters);
+            EXPECT_EQ(SW_HIDE, g_launches[0].show);
+        }
+    }
+    dx_shell_admin_check = not_admin;
+    EXPECT_FALSE(dx_shell_force_uninstall(true, true));
+    EXPECT_EQ(std::vector<std::wstring>{L"Velmora Orrisguard|" + UNINSTALL_NO_RIGHTS + L"|327696"}, qv_captured_boxes());
+}
+
+} // namespace
