@@ -48,7 +48,7 @@ QV_cab_basic::QV_cab_basic(const wchar_t* destination)
     if (!set_destination(destination))
         return;
     fci_context.reset(FCICreate(&fci_error, qv_cab_file_placed, qv_cab_alloc, qv_cab_free, open_file, qv_cab_read,
-                                qv_cab_write, qv_cab_close, qv_cab_seek, qv_cab_delete, qv_cab_temp_file,
+                                qv_cab_write, qv_cab_close, qv_cab_seek, delete_file, qv_cab_temp_file,
                                 &cabinet_parameters, static_cast<QV_cab_kernel*>(this)));
 }
 
@@ -95,6 +95,15 @@ FNFCIOPEN(QV_cab_basic::open_file)
     if (writer->cabinet_library_path == pszFile)
         return writer->reservation.open_descriptor(err);
     return qv_cab_open(pszFile, oflag, pmode, err, pv);
+}
+
+// The cabinet's text names no file of its own (see library_name); the writer
+// discards its reservation itself.
+FNFCIDELETE(QV_cab_basic::delete_file)
+{
+    if (writer_of(pv)->cabinet_library_path == pszFile)
+        return 0;
+    return qv_cab_delete(pszFile, err, pv);
 }
 
 // Asked before a cabinet fills up, so nothing has been written under a follow-on

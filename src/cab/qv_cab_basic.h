@@ -53,9 +53,10 @@ public:
 private:
     bool set_destination(const wchar_t* destination);
     static QV_cab_basic* writer_of(void* context);
-    // The open callback: the cabinet goes into the reservation, every other file
-    // (sources and the library's scratch files) is opened by name.
+    // The open and delete callbacks: the cabinet is the reservation, every other
+    // file (sources and the library's scratch files) goes by name.
     static FNFCIOPEN(open_file);
+    static FNFCIDELETE(delete_file);
     static FNFCIGETNEXTCABINET(refuse_next_cabinet);
 
     QV_fci fci_context;
