@@ -29,3 +29,8 @@ bool qv_scrambled_size(uint64_t n, uint64_t* m, UINT* byte_length);
 // The scrambled characters of in[0..n) written to out[0..m), without the
 // terminator; for callers that own the buffer (and for measuring the work alone).
 void qv_scramble_into(const wchar_t* in, size_t n, wchar_t* out);
+
+// Test seam: whether qv_scramble_into may use its 16-character kernel where the
+// processor has 256-bit integer vectors (true); false keeps it to the
+// 8-character one. Both give the same text.
+extern bool qv_scramble_wide_kernel;

@@ -7,35 +7,39 @@
 #include <cwchar>
 #include <new>
 
-void (*qv_string_release_probe)(const void* buffer, size_t bytes) = nullptr;
+QV_string_heap qv_string_heap = {
+    [](size_t bytes) { return ::operator new(bytes); },
+    [](void* block) { ::operator delete(block); },
+};
 
 wchar_t* qv_string_alloc(size_t count)
 {
-    wchar_t* buffer = new wchar_t[count];
-    std::memset(buffer, 0, count * sizeof(wchar_t));
-    return buffer;
+    void* block = qv_string_heap.allocate(count * sizeof(wchar_t));
+    std::memset(block, 0, count * sizeof(wchar_t));
+    return static_cast<wchar_t*>(block);
 }
 
 void qv_string_free(wchar_t* buffer)
 {
     if (!buffer)
         return;
-    size_t bytes = (std::wcslen(buffer) + 1) * sizeof(wchar_t);
-    SecureZeroMemory(buffer, bytes);
-    if (qv_string_release_probe)
-        qv_string_release_probe(buffer, bytes);
-    delete[] buffer;
+    SecureZeroMemory(buffer, (std::wcslen(buffer) + 1) * sizeof(wchar_t));
+    qv_string_heap.release(buffer);
+}
+
+char* qv_narrow_alloc(size_t count)
+{
+    void* block = qv_string_heap.allocate(count);
+    std::memset(block, 0, count);
+    return static_cast<char*>(block);
 }
 
 void qv_narrow_free(char* buffer)
 {
     if (!buffer)
         return;
-    size_t bytes = std::strlen(buffer) + 1;
-    SecureZeroMemory(buffer, bytes);
-    if (qv_string_release_probe)
-        qv_string_release_probe(buffer, bytes);
-    delete[] buffer;
+    SecureZeroMemory(buffer, std::strlen(buffer) + 1);
+    qv_string_heap.release(buffer);
 }
 
 namespace {
@@ -137,11 +141,11 @@ const char* QV_string::narrow()
     char* fresh = nullptr;
     int needed = wide_ ? WideCharToMultiByte(CP_ACP, 0, wide_, -1, nullptr, 0, nullptr, nullptr) : 0;
     if (needed > 0) {
-        fresh = new char[needed]();
+        fresh = qv_narrow_alloc(static_cast<size_t>(needed));
         if (WideCharToMultiByte(CP_ACP, 0, wide_, -1, fresh, needed, nullptr, nullptr) <= 0)
             fresh[0] = '\0';
     } else {
-        fresh = new char[1]();
+        fresh = qv_narrow_alloc(1);
     }
     qv_narrow_free(narrow_);
     narrow_ = fresh;
@@ -287,7 +291,7 @@ QV_string qv_vformat(const char* format, va_list args)
     if (needed < 0)
         return QV_string();
     size_t size = static_cast<size_t>(needed) + 1;
-    char* buffer = new char[size]();
+    char* buffer = qv_narrow_alloc(size);
     va_list filling;
     va_copy(filling, args);
     _vsnprintf(buffer, size, format, filling);

@@ -76,7 +76,14 @@ QV_string qv_vformat(const char* format, va_list args);
 // strings own goes through these.
 wchar_t* qv_string_alloc(size_t count);
 void qv_string_free(wchar_t* buffer);
+char* qv_narrow_alloc(size_t count);
 void qv_narrow_free(char* buffer);
 
-// Test seam: called with every owned buffer just before it is freed.
-extern void (*qv_string_release_probe)(const void* buffer, size_t bytes);
+// Test seam: the heap under every buffer the strings own (operator new and
+// delete). A test may put an allocator here that looks at each block as it comes
+// back, whichever path gives it back.
+struct QV_string_heap {
+    void* (*allocate)(size_t bytes);  // never null; failure throws as operator new does
+    void (*release)(void* block);
+};
+extern QV_string_heap qv_string_heap;

@@ -93,6 +93,12 @@ struct QV_bstr_traits {
     static void close(type h) { SysFreeString(h); }
 };
 
+struct QV_find_traits {
+    using type = HANDLE;
+    static type invalid() { return INVALID_HANDLE_VALUE; }
+    static void close(type h) { FindClose(h); }
+};
+
 using QV_handle = QV_unique<QV_handle_traits>;      // null when not open
 using QV_file = QV_unique<QV_file_traits>;          // INVALID_HANDLE_VALUE when not open
 using QV_reg_key = QV_unique<QV_reg_key_traits>;
@@ -100,6 +106,7 @@ using QV_local = QV_unique<QV_local_traits>;        // LocalAlloc / FormatMessag
 using QV_allocated_sid = QV_unique<QV_sid_traits>;  // from AllocateAndInitializeSid
 using QV_malloc_block = QV_unique<QV_malloc_traits>;  // malloc family
 using QV_bstr = QV_unique<QV_bstr_traits>;
+using QV_find = QV_unique<QV_find_traits>;          // FindFirstFileW searches
 
 // Holds one reference to a COM interface: AddRef on copy, Release on reset and in
 // the destructor, so no return path gives a reference back by hand.

@@ -19,6 +19,10 @@ public:
     virtual bool add_file(const wchar_t* source) = 0;
     // Writes the archive. On failure no file is left under the destination name.
     virtual bool flush() = 0;
+    // The destination; after a successful flush, the name the archive was written
+    // under (the first free "name (n)" beside the destination when that was taken
+    // meanwhile: an existing file is never replaced by flush).
+    virtual const wchar_t* archive_path() const = 0;
     void release() { delete this; }
 
     // A writer for destination, or null when the destination's folder cannot be

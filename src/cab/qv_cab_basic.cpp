@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr ULONG LARGEST_CABINET = 1000000000;
 constexpr size_t CCAB_TEXT_MAX = 255;  // the CCAB text fields hold 255 characters and a NUL
 
 // The folder part of destination with its trailing "\", or the current folder.
@@ -28,11 +27,7 @@ bool folder_of(const wchar_t* destination, const wchar_t* slash, QV_string& fold
 
 bool find_file(const wchar_t* path, WIN32_FIND_DATAW& found)
 {
-    HANDLE search = FindFirstFileW(path, &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return false;
-    FindClose(search);
-    return true;
+    return QV_find(FindFirstFileW(path, &found)).valid();
 }
 
 void copy_field(char* field, const std::string& text)
@@ -42,27 +37,26 @@ void copy_field(char* field, const std::string& text)
 
 }  // namespace
 
+ULONG qv_cab_largest_cabinet = 1000000000;
+
 QV_cab_basic::QV_cab_basic(const wchar_t* destination)
 {
     memset(&fci_error, 0, sizeof fci_error);
     memset(&cabinet_parameters, 0, sizeof cabinet_parameters);
-    cabinet_parameters.cb = LARGEST_CABINET;
-    cabinet_parameters.cbFolderThresh = LARGEST_CABINET;
+    cabinet_parameters.cb = qv_cab_largest_cabinet;
+    cabinet_parameters.cbFolderThresh = qv_cab_largest_cabinet;
     if (!set_destination(destination))
         return;
-    fci_context.reset(FCICreate(&fci_error, qv_cab_file_placed, qv_cab_alloc, qv_cab_free, qv_cab_open,
-                                qv_cab_read, qv_cab_write, qv_cab_close, qv_cab_seek, qv_cab_delete,
-                                qv_cab_temp_file, &cabinet_parameters, static_cast<QV_cab_kernel*>(this)));
-    if (!fci_context)
-        discard_staging();
+    fci_context.reset(FCICreate(&fci_error, qv_cab_file_placed, qv_cab_alloc, qv_cab_free, open_file, qv_cab_read,
+                                qv_cab_write, qv_cab_close, qv_cab_seek, delete_file, qv_cab_temp_file,
+                                &cabinet_parameters, static_cast<QV_cab_kernel*>(this)));
 }
 
-// The library's context goes first: it removes its temporary files and lets go
-// of the staging file before that is deleted.
+// The library's context goes first: it removes its scratch files and closes what
+// it opened of the reservation before the reservation is let go.
 QV_cab_basic::~QV_cab_basic()
 {
     fci_context.reset();
-    discard_staging();
 }
 
 // Fills the CCAB folder and name. A name or folder that does not fit its field,
@@ -81,35 +75,44 @@ bool QV_cab_basic::set_destination(const wchar_t* destination)
     std::string narrow_folder;
     if (!qv_cab_ansi_path(folder.c_str(), narrow_folder) || narrow_folder.size() > CCAB_TEXT_MAX)
         return false;
-    if (!reserve_staging_name(folder))
+    if (!reservation.reserve(folder, name))
         return false;
     final_path = folder + name;
     copy_field(cabinet_parameters.szCabPath, narrow_folder);
+    copy_field(cabinet_parameters.szCab, reservation.library_name());
+    cabinet_library_path = narrow_folder + reservation.library_name();
     return true;
 }
 
-// Creates an empty file with a fresh plain-ASCII name in folder and makes it the
-// cabinet's name; the library overwrites it when the archive is flushed.
-bool QV_cab_basic::reserve_staging_name(const QV_string& folder)
+QV_cab_basic* QV_cab_basic::writer_of(void* context)
 {
-    wchar_t staging[MAX_PATH];
-    if (GetTempFileNameW(folder.c_str(), L"qvc", 0, staging) == 0)
-        return false;
-    staging_path = staging;
-    std::string narrow_name;
-    if (!qv_cab_exact_ansi(wcsrchr(staging, L'\\') + 1, narrow_name) || narrow_name.size() > CCAB_TEXT_MAX) {
-        discard_staging();
-        return false;
-    }
-    copy_field(cabinet_parameters.szCab, narrow_name);
-    return true;
+    return static_cast<QV_cab_basic*>(static_cast<QV_cab_kernel*>(context));
 }
 
-void QV_cab_basic::discard_staging()
+FNFCIOPEN(QV_cab_basic::open_file)
 {
-    if (!staging_path.is_empty())
-        DeleteFileW(staging_path.c_str());
-    staging_path = L"";
+    QV_cab_basic* writer = writer_of(pv);
+    if (writer->cabinet_library_path == pszFile)
+        return writer->reservation.open_descriptor(err);
+    return qv_cab_open(pszFile, oflag, pmode, err, pv);
+}
+
+// The cabinet's text names no file of its own (see library_name); the writer
+// discards its reservation itself.
+FNFCIDELETE(QV_cab_basic::delete_file)
+{
+    if (writer_of(pv)->cabinet_library_path == pszFile)
+        return 0;
+    return qv_cab_delete(pszFile, err, pv);
+}
+
+// Asked before a cabinet fills up, so nothing has been written under a follow-on
+// name yet; the refusal makes the library fail, and flush fails with it.
+FNFCIGETNEXTCABINET(QV_cab_basic::refuse_next_cabinet)
+{
+    (void)pccab, (void)cbPrevCab;
+    writer_of(pv)->spilled = true;
+    return FALSE;
 }
 
 bool QV_cab_basic::add_file(const wchar_t* source, const wchar_t* name_in_cabinet)
@@ -122,7 +125,7 @@ bool QV_cab_basic::add_file(const wchar_t* source, const wchar_t* name_in_cabine
         return false;
     if (!qv_cab_source_readable(narrow_source.c_str()))
         return false;
-    return FCIAddFile(fci_context.get(), narrow_source.data(), narrow_name.data(), FALSE, qv_cab_next_cabinet,
+    return FCIAddFile(fci_context.get(), narrow_source.data(), narrow_name.data(), FALSE, refuse_next_cabinet,
                       qv_cab_status, qv_cab_open_info, tcompTYPE_MSZIP) != FALSE;
 }
 
@@ -143,14 +146,10 @@ bool QV_cab_basic::add_file(const wchar_t* source)
 
 bool QV_cab_basic::flush()
 {
-    if (!fci_context || staging_path.is_empty())
-        return false;
-    bool written = FCIFlushCabinet(fci_context.get(), FALSE, qv_cab_next_cabinet, qv_cab_status) != FALSE;
-    if (written)
-        written = MoveFileExW(staging_path.c_str(), final_path.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
-    if (written)
-        staging_path = L"";
-    else
-        discard_staging();
-    return written;
+    bool written = fci_context && reservation.held() && !spilled &&
+                   FCIFlushCabinet(fci_context.get(), FALSE, refuse_next_cabinet, qv_cab_status) != FALSE;
+    if (written && !spilled && reservation.publish(final_path))
+        return true;
+    reservation.discard();
+    return false;
 }

@@ -1,18 +1,26 @@
 #pragma once
 // The cabinet writer over the cabinet library's compression interface.
 //
-// The archive is written under a reserved name in the destination's folder and
-// renamed to the destination only when the library has finished it, so a failed
-// or abandoned archive never appears under the destination name, and the
-// destination's own name never has to pass through the ANSI code page.
+// The archive is written into a reservation in the destination's folder (see
+// QV_cab_reservation) and renamed to the destination only when the library has
+// finished it, so a failed or abandoned archive never appears under the
+// destination name, and the destination's own name never has to pass through the
+// ANSI code page. The rename never replaces a file: when the destination was
+// taken meanwhile, the archive gets the first free "name (n)" beside it.
+//
+// An archive too large for one cabinet is refused: the library would go on into
+// follow-on cabinets that could not be named after the archive, so flush fails.
 
-#include "base/qv_string.h"
+#include "base/qv_path.h"
 #include "base/qv_unique.h"
 #include "cab/qv_cab.h"
 #include "cab/qv_cab_kernel.h"
+#include "cab/qv_cab_reservation.h"
 
 #include <windows.h>
 #include <fci.h>
+
+#include <string>
 
 struct QV_fci_traits {
     using type = HFCI;
@@ -20,6 +28,10 @@ struct QV_fci_traits {
     static void close(type context) { FCIDestroy(context); }
 };
 using QV_fci = QV_unique<QV_fci_traits>;  // null when the library gave no context
+
+// Test seam: the largest cabinet and folder a writer sets the library up for;
+// 1,000,000,000 bytes.
+extern ULONG qv_cab_largest_cabinet;
 
 class QV_cab_basic : public QV_cab, public QV_cab_kernel {
 public:
@@ -32,6 +44,7 @@ public:
     bool add_file(const wchar_t* source, const wchar_t* name_in_cabinet) override;
     bool add_file(const wchar_t* source) override;
     bool flush() override;
+    const wchar_t* archive_path() const override { return final_path.c_str(); }
 
     bool is_open() const { return fci_context.valid(); }
     // The library's error record of the last failure; for diagnosis only.
@@ -39,12 +52,18 @@ public:
 
 private:
     bool set_destination(const wchar_t* destination);
-    bool reserve_staging_name(const QV_string& folder);
-    void discard_staging();
+    static QV_cab_basic* writer_of(void* context);
+    // The open and delete callbacks: the cabinet is the reservation, every other
+    // file (sources and the library's scratch files) goes by name.
+    static FNFCIOPEN(open_file);
+    static FNFCIDELETE(delete_file);
+    static FNFCIGETNEXTCABINET(refuse_next_cabinet);
 
     QV_fci fci_context;
     ERF fci_error;
     CCAB cabinet_parameters;
-    QV_string final_path;
-    QV_string staging_path;  // empty once renamed or discarded
+    QV_path final_path;
+    QV_cab_reservation reservation;
+    std::string cabinet_library_path;  // what the library opens for the cabinet
+    bool spilled = false;              // the library asked for a follow-on cabinet
 };

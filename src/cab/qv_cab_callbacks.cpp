@@ -74,6 +74,10 @@ FNFCIFREE(qv_cab_free)
 FNFCIOPEN(qv_cab_open)
 {
     (void)pv;
+    // The library makes its scratch files with an exclusive create. They go when
+    // the last descriptor closes, so a process killed midway leaves none behind.
+    if ((oflag & _O_CREAT) && (oflag & _O_EXCL))
+        oflag |= _O_TEMPORARY;
     int descriptor = _sopen(pszFile, oflag, _SH_DENYWR, pmode);
     if (descriptor == -1)
         *err = errno;
@@ -120,6 +124,8 @@ FNFCIDELETE(qv_cab_delete)
 {
     (void)pv;
     int result = remove(pszFile);
+    if (result != 0 && errno == ENOENT)
+        return 0;  // a scratch file is gone once it is closed: nothing is left to delete
     if (result != 0)
         *err = errno;
     return result;

@@ -1,7 +1,9 @@
 #pragma once
 // The callbacks the cabinet library calls while a writer builds an archive.
 // Files are runtime descriptors; failures leave the runtime's errno in the
-// library's error slot so that it lands in the writer's error record.
+// library's error slot so that it lands in the writer's error record. Files the
+// library creates exclusively (its scratch files) are deleted when closed, and
+// deleting a file that is already gone succeeds.
 
 #include <windows.h>
 #include <fci.h>
@@ -22,6 +24,10 @@ FNFCIGETNEXTCABINET(qv_cab_next_cabinet);
 FNFCISTATUS(qv_cab_status);
 FNFCIGETOPENINFO(qv_cab_open_info);
 
+// The naming rule of follow-on cabinets. The writer refuses archives that would
+// need them (their names could not follow the archive's final name), so it does
+// not pass qv_cab_next_cabinet to the library.
+//
 // The name of the cabinet that follows previous, numbered number: the stem
 // (before the last ".") loses a trailing number unless it begins with a digit,
 // then "%s%03d%s" of stem, number and suffix ("." when previous has none).

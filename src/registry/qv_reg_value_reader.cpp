@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+LONG(WINAPI* qv_reg_query_value)(HKEY, LPCWSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD) = RegQueryValueExW;
+
 namespace {
 
 // Reads with a buffer for size bytes plus two zero bytes; answers ERROR_MORE_DATA with
@@ -14,8 +16,8 @@ LONG read_sized(HKEY key, const wchar_t* value_name, QV_reg_value_data& data, DW
     data.buffer.assign((static_cast<size_t>(size) + 2 + 1) / sizeof(wchar_t) + 1, L'\0');
     DWORD type = REG_NONE;
     DWORD got = size;
-    LONG result = RegQueryValueExW(key, value_name, nullptr, &type,
-                                   reinterpret_cast<BYTE*>(data.buffer.data()), &got);
+    LONG result = qv_reg_query_value(key, value_name, nullptr, &type,
+                                     reinterpret_cast<BYTE*>(data.buffer.data()), &got);
     if (result == ERROR_MORE_DATA) {
         size = got > size ? got : size + 256;
         return result;
@@ -59,7 +61,7 @@ QV_string text_of(const QV_reg_value_data& data)
 LONG qv_reg_read_value(HKEY key, const wchar_t* value_name, QV_reg_value_data& data)
 {
     DWORD size = 0;
-    LONG result = RegQueryValueExW(key, value_name, nullptr, nullptr, nullptr, &size);
+    LONG result = qv_reg_query_value(key, value_name, nullptr, nullptr, nullptr, &size);
     for (int attempt = 0; result == ERROR_SUCCESS || result == ERROR_MORE_DATA; ++attempt) {
         if (attempt == 16)
             break;

@@ -39,3 +39,7 @@ struct QV_reg_value_data {
 // Reads type and data of a value of an open key; asks again when the value grew
 // between the size query and the read. On failure data is left empty.
 LONG qv_reg_read_value(HKEY key, const wchar_t* value_name, QV_reg_value_data& data);
+
+// Test seam: how qv_reg_read_value queries a value (RegQueryValueExW).
+extern LONG(WINAPI* qv_reg_query_value)(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                                        LPDWORD size);

@@ -97,6 +97,8 @@ bool QV_registry_updater::apply_row(const QV_policy_value& row, const QV_string&
     LONG result = ERROR_SUCCESS;
     switch (row.kind) {
     case QV_POLICY_KIND_SZ:
+        if (row.code.equals(L"CSN") && !case_sensitive_text_usable(value_text))
+            break;
         result = update_sz(row, value_text, changed);
         if (changed && row.code.equals(L"CSN"))
             apply_case_sensitive_notifications(value_text);

@@ -72,6 +72,9 @@ private:
     // returned a failure that leaves the registry short of what the text asked.
     bool apply_row(const QV_policy_value& row, const QV_string& value_text, bool& registry_failed,
                    QV_memory_policies* memory_policies);
+    // False for a notification text whose number does not fit 32 bits: such a
+    // token is ignored whole, its text neither stored nor counted as a change.
+    static bool case_sensitive_text_usable(const QV_string& value_text);
     void apply_case_sensitive_notifications(const QV_string& value_text);
     void set_case_sensitive_notifications(DWORD show_warning, DWORD show_again, DWORD time_between);
     void delete_all_case_sensitive_notifications();

@@ -22,6 +22,24 @@ constexpr const wchar_t* MEMORY_MANAGEMENT_KEY =
 
 } // namespace
 
+namespace {
+
+bool sets_a_time(wchar_t first)
+{
+    return first == L'A' || first == L'a' || first == L'D' || first == L'd';
+}
+
+} // namespace
+
+// Storing such a text would leave the three settings stale, and caching it would
+// keep the same text from ever being tried again.
+bool QV_registry_updater::case_sensitive_text_usable(const QV_string& value_text)
+{
+    const wchar_t* text = qv_text_of(value_text);
+    DWORD ignored = 0;
+    return !sets_a_time(text[0]) || qv_leading_decimal(text + 1, ignored);
+}
+
 void QV_registry_updater::apply_case_sensitive_notifications(const QV_string& value_text)
 {
     const wchar_t* text = qv_text_of(value_text);
@@ -31,7 +49,6 @@ void QV_registry_updater::apply_case_sensitive_notifications(const QV_string& va
     case L'a':
     case L'D':
     case L'd':
-        // A number too large for 32 bits is neither cut nor wrapped: the settings stay.
         if (qv_leading_decimal(text + 1, time_between))
             set_case_sensitive_notifications(1, (text[0] == L'A' || text[0] == L'a') ? 1 : 0, time_between);
         break;

@@ -14,27 +14,30 @@ const char RULE[] = "-----------------------------------------------------------
 const char FAILED_CONSOLE[] = "\nFailed to gather user mode trace files!\n";
 const wchar_t FAILED_GUI[] = L"Failed to gather user mode trace files!";
 
-// The absolute archive name: ".cab" added unless the name ends in it (any case),
-// and the first free "name (n).cab" when the name is taken.
+// The absolute archive name: ".cab" added unless the name ends in it (any case).
+// When a file has that name, the writer puts the archive under the first free
+// "name (n).cab" beside it: it decides at its last step, so collects that run at
+// once into one name each keep their own archive.
 QV_path cabinet_name(const wchar_t* typed)
 {
     QV_path cabinet = QV_path(typed).full_path();
     if (!cabinet.extension().equals_no_case(L"cab"))
         cabinet = cabinet + L".cab";
-    if (cabinet.exists())
-        cabinet = cabinet.unique_name();
     return cabinet;
 }
 
-// Either trace file may be missing; only the finished archive counts.
-bool gather(const QV_path& cabinet)
+// Either trace file may be missing, not both: an archive without files is no
+// archive any reader takes. On success cabinet names where the archive went.
+bool gather(QV_path& cabinet)
 {
-    QV_cab* writer = QV_cab::create(cabinet.c_str(), true, true);
+    QV_cab* writer = QV_cab::create(cabinet.c_str(), false, true);
     if (writer == nullptr)
         return false;
-    writer->add_file(dx_shell_system_trace_file().c_str(), L"SysTraceFile.qv");
-    writer->add_file(dx_shell_user_trace_file().c_str(), L"UsrTraceFile.qv");
-    bool flushed = writer->flush();
+    bool added = writer->add_file(dx_shell_system_trace_file().c_str(), L"SysTraceFile.qv");
+    added = writer->add_file(dx_shell_user_trace_file().c_str(), L"UsrTraceFile.qv") || added;
+    bool flushed = added && writer->flush();
+    if (flushed)
+        cabinet = writer->archive_path();
     writer->release();
     return flushed;
 }

@@ -49,6 +49,8 @@ void write_line(const QV_trace_text& prefix, const wchar_t* function, int level,
 
 void qv_trace_enter(const wchar_t* function, int level, const wchar_t* format, ...)
 {
+    if (qv_trace_known_off())
+        return;
     QV_last_error_keeper keep;
     QV_trace_text prefix;
     entry_prefix(function, prefix);

@@ -18,6 +18,8 @@ constexpr DWORD LOOKUP_FLAGS = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_I
 
 void qv_trace_error(const wchar_t* function, DWORD code)
 {
+    if (qv_trace_known_off())
+        return;
     QV_last_error_keeper keep;
     DWORD id = (code & FACILITY_EXTRA_BITS) ? (code & ~FACILITY_EXTRA_BITS) : code;
     QV_local system_text;

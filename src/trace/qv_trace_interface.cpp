@@ -8,6 +8,8 @@
 
 void qv_trace_query_interface(const wchar_t* function, int level, const IID* iid)
 {
+    if (qv_trace_known_off())
+        return;
     QV_last_error_keeper keep;
     QV_trace_text prefix;
     DWORD ignored = 0;

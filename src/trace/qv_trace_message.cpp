@@ -31,6 +31,8 @@ bool splice(QV_trace_text& pattern, const wchar_t* function, const wchar_t* form
 
 void qv_trace_vprintf(const wchar_t* function, const wchar_t* format, va_list args)
 {
+    if (qv_trace_known_off())
+        return;
     QV_last_error_keeper keep;
     QV_trace_text pattern, line;
     if (!splice(pattern, function, format) || !line.vformat(pattern.capacity(), pattern.c_str(), args))
@@ -40,6 +42,8 @@ void qv_trace_vprintf(const wchar_t* function, const wchar_t* format, va_list ar
 
 void qv_trace_printf(const wchar_t* function, const wchar_t* format, ...)
 {
+    if (qv_trace_known_off())
+        return;
     QV_last_error_keeper keep;
     va_list args;
     va_start(args, format);

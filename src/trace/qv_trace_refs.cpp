@@ -9,6 +9,8 @@ namespace {
 
 void write_reference_record(const wchar_t* pattern, const wchar_t* method, const void* object, long count)
 {
+    if (qv_trace_known_off())
+        return;
     QV_last_error_keeper keep;
     int class_length = static_cast<int>(std::wcscspn(method, L":"));
     QV_trace_text line;

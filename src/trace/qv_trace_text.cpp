@@ -128,16 +128,33 @@ bool QV_trace_text::format(size_t initial, const wchar_t* format, ...)
     return ok;
 }
 
-bool qv_trace_module_base_name(QV_trace_text& out, DWORD* error)
+namespace {
+
+constexpr DWORD LONGEST_MODULE_PATH = 32768;  // the longest path Windows makes
+
+// Asks again with a doubled buffer until the module's path fits; a cut path would
+// name another file.
+bool long_module_file_name(QV_trace_text& path, DWORD* error)
 {
-    out.clear();
-    wchar_t path[260];
-    DWORD length = GetModuleFileNameW(qv_module_handle(), path, 260);
-    if (length == 0) {
-        *error = GetLastError();
-        return false;
+    for (DWORD size = 2 * MAX_PATH; size <= 2 * LONGEST_MODULE_PATH; size *= 2) {
+        path.reserve(size);
+        DWORD length = GetModuleFileNameW(qv_module_handle(), path.data(), size);
+        if (length == 0) {
+            *error = GetLastError();
+            return false;
+        }
+        if (length < size) {
+            path.data()[length] = L'\0';
+            path.take_terminated();
+            return true;
+        }
     }
-    path[length < 260 ? length : 259] = L'\0';  // a cut name may come back unterminated
+    *error = ERROR_INSUFFICIENT_BUFFER;
+    return false;
+}
+
+void append_base_name(QV_trace_text& out, const wchar_t* path)
+{
     const wchar_t* name = path;
     for (const wchar_t* p = path; *p; ++p) {
         if (*p == L'\\' || *p == L'/')
@@ -145,6 +162,29 @@ bool qv_trace_module_base_name(QV_trace_text& out, DWORD* error)
     }
     const wchar_t* dot = std::wcsrchr(name, L'.');
     out.append(name, dot ? static_cast<size_t>(dot - name) : std::wcslen(name));
+}
+
+} // namespace
+
+// Most paths fit the stack buffer; every record of a free function asks.
+bool qv_trace_module_base_name(QV_trace_text& out, DWORD* error)
+{
+    out.clear();
+    wchar_t path[MAX_PATH];
+    DWORD length = GetModuleFileNameW(qv_module_handle(), path, MAX_PATH);
+    if (length == 0) {
+        *error = GetLastError();
+        return false;
+    }
+    if (length < MAX_PATH) {
+        path[length] = L'\0';
+        append_base_name(out, path);
+        return true;
+    }
+    QV_trace_text long_path;
+    if (!long_module_file_name(long_path, error))
+        return false;
+    append_base_name(out, long_path.c_str());
     return true;
 }
 

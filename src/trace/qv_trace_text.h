@@ -68,6 +68,11 @@ private:
     DWORD saved_;
 };
 
+// True when the cached switch says tracing is off and is not yet due for a new
+// look at the registry: the record would be dropped unwritten, so the producers
+// skip building it. Changes no last error.
+bool qv_trace_known_off();
+
 // The recorded module's file name without folder and without everything from
 // its last "."; false (out empty, *error set) when the name cannot be read.
 bool qv_trace_module_base_name(QV_trace_text& out, DWORD* error);

@@ -12,6 +12,7 @@
 #include <cwchar>
 
 DWORD(WINAPI* qv_trace_tick_source)() = GetTickCount;
+void (*qv_trace_file_held_probe)(const wchar_t* path) = nullptr;
 
 namespace {
 
@@ -188,6 +189,8 @@ void append_to_file(const wchar_t* text)
         write_bytes(file.get(), BOM, sizeof(BOM));
         g_at_line_start = true;
     }
+    if (qv_trace_file_held_probe)
+        qv_trace_file_held_probe(path.c_str());
     write_pieces(file.get(), text);
 }
 
@@ -201,12 +204,26 @@ void qv_trace_reset_writer_state()
     g_at_line_start = true;
 }
 
+namespace {
+
+bool cache_fresh()
+{
+    DWORD last = g_last_check.load(std::memory_order_relaxed);
+    return last != 0 && qv_trace_tick_source() - last < RECHECK_MS;
+}
+
+} // namespace
+
+bool qv_trace_known_off()
+{
+    return cache_fresh() && !g_switch_on.load(std::memory_order_relaxed);
+}
+
 void qv_trace_write(const wchar_t* text)
 {
     if (!text)
         return;
-    DWORD last = g_last_check.load(std::memory_order_relaxed);
-    bool fresh = last != 0 && qv_trace_tick_source() - last < RECHECK_MS;
+    bool fresh = cache_fresh();
     if (fresh && !g_switch_on.load(std::memory_order_relaxed))
         return;  // off: no copy, no mutex, no file
     QV_trace_text copy;

@@ -80,15 +80,15 @@ TEST_F(UpdateRegistry, CachedTextChangesNothingInEitherBuild)
 // program wrote to the trace file of this user's temp folder meanwhile.
 class TraceSession {
 public:
-    TraceSession()
+    explicit TraceSession(HKEY root = HKEY_LOCAL_MACHINE) : root_(root)
     {
         wchar_t temp[MAX_PATH + 1] = {};
         GetTempPathW(MAX_PATH, temp);
         path_ = std::wstring(temp) + L"TraceFile.qv";
         start_ = size_now();
-        write_dword(HKEY_LOCAL_MACHINE, LOGGING_KEY, L"EnableUserModeTrace", 1);
+        write_dword(root_, LOGGING_KEY, L"EnableUserModeTrace", 1);
     }
-    ~TraceSession() { RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, LOGGING_KEY, L"EnableUserModeTrace"); }
+    ~TraceSession() { RegDeleteKeyValueW(root_, LOGGING_KEY, L"EnableUserModeTrace"); }
 
     bool file_exists() const { return GetFileAttributesW(path_.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -113,6 +113,7 @@ private:
         return data.nFileSizeLow;
     }
 
+    HKEY root_;
     std::wstring path_;
     size_t start_ = 0;
 };
@@ -151,6 +152,57 @@ TEST_F(UpdateRegistry, TraceLinesOfTheEntries)
     // The current user's own hive under HKEY_USERS was visited and its value removed.
     EXPECT_NE(std::wstring::npos, trace.find(L"Successfully opened registry key, samDesired 0002001F root: (Handle) name S-"));
     EXPECT_FALSE(value_exists(HKEY_CURRENT_USER, SETTINGS_KEY, L"CaseSensitiveShowWarning"));
+}
+
+// The rules' own lines: a value already as asked, a removal with its page-file
+// follow-up and the restart flag, the three notification settings of "CSN:D",
+// and the failures a volatile parent key provokes (it refuses a non-volatile
+// child, so the settings key of "LPC" cannot be made).
+TEST_F(UpdateRegistry, TraceLinesOfTheRules)
+{
+    write_dword(HKEY_LOCAL_MACHINE, KD_KEY, L"DisableAutoUnlock", 1);
+    write_dword(HKEY_LOCAL_MACHINE, KD_KEY, L"PlaintextPageFile", 1);
+    delete_tree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Velmora");
+    create_key(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Velmora", REG_OPTION_VOLATILE);
+    std::wstring trace;
+    {
+        // The machine's switch would live below the volatile key too; the user's is used.
+        TraceSession session(HKEY_CURRENT_USER);
+        QV_run_result run = run_console({L"-update_registry", L"DAU:1#PTP:-#CSN:D45#LPC:1"});
+        SCOPED_TRACE(testing::Message() << "error of a failed start: " << (run.started ? 0 : GetLastError()));
+        expect_silent(run);
+        trace = session.new_text();
+    }
+    delete_tree(HKEY_CURRENT_USER, L"Software\\Velmora\\Corvessa");
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Velmora");
+    const std::wstring kd = KD_KEY;
+    const std::wstring settings = L"SOFTWARE\\Velmora\\Kaldisafe";
+    for (const std::wstring& expected : {
+             std::wstring(L" QV_registry_updater::update_dword: RReq Got a DWORD DAU update but the value (1) is "
+                          L"the same as the existing one.\n"),
+             std::wstring(L" QV_registry_updater::update_dword: RReq Removing existing DWORD value PTP from the "
+                          L"registry.\n"),
+             std::wstring(L" QV_registry_updater::update_values: RReq Setting the restart_needed flag.\n"),
+             std::wstring(L" QV_reg_dword_entry::install[0](Key: ") + MEMORY_KEY + L", Value: ClearPageFileAtShutdown\n",
+             L" QV_reg_dword_entry::install[0](Key: " + kd + L", Value: CaseSensitiveShowWarning\n",
+             L" QV_reg_dword_entry::install[0](Key: " + kd + L", Value: CaseSensitiveShowAgainChoice\n",
+             L" QV_reg_dword_entry::install[0](Key: " + kd + L", Value: CaseSensitiveTimeBetween\n",
+             L" QV_reg_entry::create_key: Failed to create registry key, error 1021 samDesired 0002001F root: "
+             L"HKEY_LOCAL_MACHINE name " + settings + L"\n",
+             std::wstring(L"QV_reg_entry::create_key: Error: 0x000003fd"),
+             L" QV_reg_dword_entry::install: Failed to create key: " + settings + L"\n",
+             std::wstring(L"QV_reg_dword_entry::install: Error: 0x000003fd"),
+         }) {
+        EXPECT_NE(std::wstring::npos, trace.find(expected))
+            << "missing: " << std::string(expected.begin(), expected.end());
+    }
+    EXPECT_FALSE(value_exists(HKEY_LOCAL_MACHINE, KD_KEY, L"PlaintextPageFile"));
+    EXPECT_TRUE(dword_is(HKEY_LOCAL_MACHINE, MEMORY_KEY, L"ClearPageFileAtShutdown", 1));
+    EXPECT_TRUE(dword_is(HKEY_LOCAL_MACHINE, KD_KEY, L"CaseSensitiveShowWarning", 1));
+    EXPECT_TRUE(dword_is(HKEY_LOCAL_MACHINE, KD_KEY, L"CaseSensitiveShowAgainChoice", 0));
+    EXPECT_TRUE(dword_is(HKEY_LOCAL_MACHINE, KD_KEY, L"CaseSensitiveTimeBetween", 45));
+    EXPECT_TRUE(key_exists(HKEY_LOCAL_MACHINE, REBOOT_KEY));
+    EXPECT_FALSE(value_exists(HKEY_LOCAL_MACHINE, KD_KEY, L"zrn_cache"));  // "LPC" failed: applied again next time
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -308,13 +309,64 @@ TEST_F(UserModeTrace, CollectCreatesMissingFoldersAndReportsWhatCannotBeMade)
     EXPECT_EQ((std::vector<std::wstring>{L"a_file", L"new"}), sandbox_entries());
 }
 
-// Without either trace file the cabinet library still finishes an archive (a bare
-// header without files) and the command reports what the writer reports: success.
-TEST_F(UserModeTrace, CollectWithoutTraceFilesReportsTheWritersOutcome)
+// Without either trace file there is nothing to gather: an archive without files
+// (a bare header that independent readers reject) is no success, so the command
+// reports the failure and leaves no file.
+TEST_F(UserModeTrace, CollectWithoutTraceFilesFailsAndLeavesNoArchive)
 {
-    QV_run_result run = run_console({L"-collect_user_mode_trace", in_sandbox(L"none")});
-    EXPECT_EQ(console_gathered_text(in_sandbox(L"none.cab")), run.out);
-    EXPECT_EQ(36u, read_bytes(in_sandbox(L"none.cab")).size());
+    QV_run_result console = run_console({L"-collect_user_mode_trace", in_sandbox(L"none")});
+    EXPECT_EQ(CONSOLE_FAILED, console.out);
+    QV_run_result gui = run_gui({L"-collect_user_mode_trace", in_sandbox(L"none")});
+    ASSERT_EQ(1u, gui.boxes.size());
+    EXPECT_EQ(GUI_FAILED, gui.boxes[0].text);
+    EXPECT_EQ(std::vector<std::wstring>{}, sandbox_entries());
+}
+
+// Collects started together into one name: each one's archive survives under a
+// name of its own, and each run names the archive it wrote.
+TEST_F(UserModeTrace, CollectsIntoOneNameAtOnceKeepEveryArchive)
+{
+    ASSERT_TRUE(write_bytes(user_trace_file(), "\xFF\xFE" + utf16(L"12:00:00 [1] user record\n")));
+    constexpr int COLLECTS = 4;
+    std::vector<QV_run_result> runs(COLLECTS);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < COLLECTS; ++i)
+        threads.emplace_back([&, i] { runs[i] = run_console({L"-collect_user_mode_trace", L"race"}, sandbox.c_str()); });
+    for (std::thread& t : threads)
+        t.join();
+    std::vector<std::string> printed;
+    for (const QV_run_result& run : runs)
+        printed.push_back(run.out);
+    std::sort(printed.begin(), printed.end());
+    std::vector<std::string> expected;
+    for (const wchar_t* name : {L"race (1).cab", L"race (2).cab", L"race (3).cab", L"race.cab"})
+        expected.push_back(console_gathered_text(in_sandbox(name)));
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, printed);
+    EXPECT_EQ((std::vector<std::wstring>{L"race (1).cab", L"race (2).cab", L"race (3).cab", L"race.cab"}),
+              sandbox_entries());
+    for (const std::wstring& name : sandbox_entries()) {
+        Extracted files{in_sandbox(L"out"), {}};
+        CreateDirectoryW(files.folder.c_str(), nullptr);
+        EXPECT_TRUE(extract_cabinet(in_sandbox(name), files)) << narrow(name);
+        EXPECT_EQ(std::vector<std::wstring>{L"UsrTraceFile.qv"}, files.names) << narrow(name);
+        qv_remove_tree(files.folder);
+    }
+}
+
+// The console build gets its operand from the wide command line: a path in
+// Cyrillic and Chinese reaches the writer whole, and the archive has exactly that
+// name. A reservation left by a collect killed earlier goes with this one.
+TEST_F(UserModeTrace, ConsoleCollectKeepsANameOutsideTheAnsiCodePage)
+{
+    ASSERT_TRUE(write_bytes(system_trace_file(), "system"));
+    const std::wstring folder = in_sandbox(L"\u0436\u0443\u0440\u043d\u0430\u043b");
+    const std::wstring name = L"\u8ddf\u8e2a \u0442\u0440\u0430\u0441\u0441\u0430";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    ASSERT_TRUE(write_bytes(folder + L"\\" + name + L".cab.1.partial", "left by a killed collect"));
+    QV_run_result run = run_console({L"-collect_user_mode_trace", folder + L"\\" + name});
+    EXPECT_EQ(console_gathered_text(folder + L"\\" + name + L".cab"), run.out);
+    EXPECT_EQ(std::vector<std::wstring>{name + L".cab"}, qv_folder_entries(folder));
 }
 
 TEST_F(UserModeTrace, CollectHandlesAwkwardDestinations)

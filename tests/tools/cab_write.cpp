@@ -2,12 +2,14 @@
 // it back with independent readers.
 //
 //   cab_write [-a <hex attributes> <path>]... [-t <YYYYMMDDhhmmss local> <path>]...
-//             <cabinet> [<source> <name in cabinet>]... [+<source>]...
+//             [-hold <event name>] <cabinet> [<source> <name in cabinet>]... [+<source>]...
 //
 // -a and -t prepare a source first (its attributes, its last-write time in local
 // time). A source written as +<path> is added under its own name. Prints "add 1|0"
 // per file and "flush 1|0"; the exit code is 0 when the flush succeeded, 1 when
-// it failed, 2 when no writer could be made or the arguments are wrong.
+// it failed, 2 when no writer could be made or the arguments are wrong. With
+// -hold, the writer stops after the adds, sets the named event and waits there to
+// be killed, as a collect killed midway would be.
 
 #include "cab/qv_cab.h"
 
@@ -64,6 +66,11 @@ int main()
         fwprintf(stderr, L"usage: cab_write [-a hex path]... [-t stamp path]... <cabinet> [<source> <name>]... [+<source>]...\n");
         return 2;
     }
+    const wchar_t* hold_event = nullptr;
+    if (first + 2 < argc && wcscmp(argv[first], L"-hold") == 0) {
+        hold_event = argv[first + 1];
+        first += 2;
+    }
     QV_cab* cab = QV_cab::create(argv[first], true, true);
     if (cab == nullptr) {
         printf("create 0\n");
@@ -78,6 +85,13 @@ int main()
             ++i;
         }
         printf("add %d\n", added ? 1 : 0);
+    }
+    if (hold_event != nullptr) {
+        fflush(stdout);
+        HANDLE held = OpenEventW(EVENT_MODIFY_STATE, FALSE, hold_event);
+        if (held == nullptr || !SetEvent(held))
+            return 2;
+        Sleep(INFINITE);
     }
     bool flushed = cab->flush();
     cab->release();

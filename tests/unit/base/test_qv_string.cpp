@@ -1,10 +1,13 @@
+#include "base/qv_path.h"
 #include "base/qv_string.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -162,39 +165,68 @@ TEST(QvStringf, GrowsWithoutBound)
 }
 
 
-// Every buffer a string owns must be zero when it is handed back to the heap.
-std::vector<bool>* g_released_clean = nullptr;
+// Every buffer a string owns must be zero when it is handed back to the heap. The
+// heap under the strings keeps each block it gave out and, when the block comes
+// back, looks at all of its bytes: whatever path releases a buffer is seen here,
+// and a block that never comes back through the heap stays on the list.
+struct Watched_heap {
+    static inline std::map<const void*, size_t>* live = nullptr;
+    static inline std::vector<size_t>* dirty = nullptr;  // sizes of blocks released with text in them
+    static inline size_t released = 0;
 
-void check_release(const void* buffer, size_t bytes)
-{
-    const unsigned char* p = static_cast<const unsigned char*>(buffer);
-    bool clean = true;
-    for (size_t i = 0; i < bytes; ++i)
-        clean = clean && p[i] == 0;
-    g_released_clean->push_back(clean);
-}
+    static void* allocate(size_t bytes)
+    {
+        void* block = ::operator new(bytes);
+        (*live)[block] = bytes;
+        return block;
+    }
+    static void release(void* block)
+    {
+        auto found = live->find(block);
+        if (found != live->end()) {
+            const unsigned char* p = static_cast<const unsigned char*>(block);
+            if (std::any_of(p, p + found->second, [](unsigned char b) { return b != 0; }))
+                dirty->push_back(found->second);
+            live->erase(found);
+            ++released;
+        }
+        ::operator delete(block);
+    }
+};
 
 TEST(QvString, EveryReleasedBufferIsZeroed)
 {
-    std::vector<bool> released;
-    g_released_clean = &released;
-    qv_string_release_probe = check_release;
+    std::map<const void*, size_t> live;
+    std::vector<size_t> dirty;
+    Watched_heap::live = &live;
+    Watched_heap::dirty = &dirty;
+    Watched_heap::released = 0;
+    QV_string_heap saved = qv_string_heap;
+    qv_string_heap = {Watched_heap::allocate, Watched_heap::release};
     {
         QV_string secret(L"password");
         secret.narrow();
         secret.narrow();
         secret += L"-more";
+        secret += "-narrow";
         secret = QV_string(L"other");
+        QV_string moved(std::move(secret));
         QV_string part;
-        secret.substr(part, 1, 2);
+        moved.substr(part, 1, 2);
         QV_stringf formatted(L"%s and %S", L"key", "material");
         QV_stringf formatted8("%s", "narrow");
+        QV_string joined = formatted + L" " + QV_string("wide");
+        QV_path path(L"C:\\keys\\secret.key");
+        QV_path parent = path.parent().join(L"other.key");
+        QV_path name = path.file_name();
     }
-    qv_string_release_probe = nullptr;
-    g_released_clean = nullptr;
-    ASSERT_GE(released.size(), 10u);
-    for (size_t i = 0; i < released.size(); ++i)
-        EXPECT_TRUE(released[i]) << "buffer " << i << " released with text in it";
+    qv_string_heap = saved;
+    Watched_heap::live = nullptr;
+    Watched_heap::dirty = nullptr;
+    EXPECT_GE(Watched_heap::released, 20u);
+    EXPECT_TRUE(live.empty()) << live.size() << " buffers never came back through the string heap";
+    EXPECT_TRUE(dirty.empty()) << dirty.size() << " buffers released with text in them, the first of "
+                               << (dirty.empty() ? 0 : dirty[0]) << " bytes";
 }
 
 } // namespace

@@ -23,6 +23,7 @@ struct Cab_directory {
     bool valid = false;      // "MSCF" header read and every entry read
     uint32_t cabinet_size = 0;
     uint16_t folders = 0;
+    std::vector<uint16_t> folder_compression;  // typeCompress of each CFFOLDER (1 = MSZIP)
     std::vector<Cab_entry> files;
 };
 
@@ -46,6 +47,11 @@ inline Cab_directory read_cab_directory(const std::wstring& path)
     size_t at = u32(16);
     dir.folders = u16(26);
     uint16_t count = u16(28);
+    // The folders follow the 36-byte header (no reserved areas, no linked cabinets).
+    if (u16(30) != 0 || bytes.size() < 36u + 8u * dir.folders)
+        return dir;
+    for (uint16_t f = 0; f < dir.folders; ++f)
+        dir.folder_compression.push_back(u16(36 + 8 * f + 6));
     for (uint16_t i = 0; i < count; ++i) {
         if (at + 16 >= bytes.size())
             return dir;

@@ -8,6 +8,22 @@
 
 namespace {
 
+// A folder of exactly length characters under root, made level by level.
+std::wstring nested_folder(const std::wstring& root, size_t length)
+{
+    std::wstring folder = root;
+    CreateDirectoryW(folder.c_str(), nullptr);
+    while (folder.size() < length) {
+        size_t left = length - folder.size();  // a backslash and a name
+        size_t part = std::min<size_t>(left - 1, 100);
+        if (left - 1 - part == 1)
+            --part;  // never leave room for a backslash alone
+        folder += L"\\" + std::wstring(part, L'f');
+        CreateDirectoryW(folder.c_str(), nullptr);
+    }
+    return folder;
+}
+
 class CabWriter : public testing::Test {
 protected:
     Sandbox box{L"writer"};
@@ -17,6 +33,11 @@ protected:
         std::wstring path = box.file(name);
         EXPECT_TRUE(write_file(path, content));
         return path;
+    }
+    static size_t file_size(const std::wstring& path)
+    {
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        return GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ? data.nFileSizeLow : 0;
     }
     bool only_entries_are(std::vector<std::wstring> expected) const
     {
@@ -108,29 +129,168 @@ TEST_F(CabWriter, ReleasedWithoutFlushLeavesNothingBehind)
     EXPECT_TRUE(only_entries_are({L"a.txt"}));
 }
 
-TEST_F(CabWriter, AFailedFlushLeavesNoArchiveUnderAnyName)
+// Lowers the largest cabinet for one test; an archive past it would need
+// follow-on cabinets, which the writer refuses.
+class Largest_cabinet {
+public:
+    explicit Largest_cabinet(ULONG bytes) : saved_(qv_cab_largest_cabinet) { qv_cab_largest_cabinet = bytes; }
+    ~Largest_cabinet() { qv_cab_largest_cabinet = saved_; }
+
+private:
+    ULONG saved_;
+};
+
+std::string incompressible(size_t size)
 {
-    // The destination is taken by a folder: the finished archive cannot be put
-    // there, and nothing half-written stays beside it.
-    std::wstring a = source(L"a.txt", "alpha");
-    ASSERT_TRUE(CreateDirectoryW(box.file(L"out.cab").c_str(), nullptr));
-    QV_cab_basic cab(box.file(L"out.cab").c_str());
-    ASSERT_TRUE(cab.add_file(a.c_str(), L"a.txt"));
-    EXPECT_FALSE(cab.flush());
-    EXPECT_FALSE(cab.flush());
-    EXPECT_TRUE(only_entries_are({L"a.txt", L"out.cab"}));
-    DWORD attributes = GetFileAttributesW(box.file(L"out.cab").c_str());
-    EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY));
+    std::string bytes(size, '\0');
+    unsigned state = 12345;
+    for (char& c : bytes) {
+        state = state * 1103515245u + 12345u;
+        c = static_cast<char>(state >> 24);
+    }
+    return bytes;
 }
 
-TEST_F(CabWriter, ReplacesAnExistingArchive)
+// An archive too large for one cabinet fails, and nothing half-written stays,
+// under the archive's name or a follow-on one; a small one still fits.
+TEST_F(CabWriter, AFailedFlushLeavesNoArchiveUnderAnyName)
+{
+    Largest_cabinet lowered(60000);
+    std::wstring small = source(L"small.txt", "fits");
+    std::wstring big = source(L"big.bin", incompressible(200000));
+    {
+        QV_cab_basic fits(box.file(L"fits.cab").c_str());
+        EXPECT_TRUE(fits.add_file(small.c_str(), L"small.txt"));
+        EXPECT_TRUE(fits.flush());
+    }
+    EXPECT_EQ(1u, read_cab_directory(box.file(L"fits.cab")).files.size());
+    {
+        QV_cab_basic cab(box.file(L"out.cab").c_str());
+        cab.add_file(small.c_str(), L"small.txt");
+        cab.add_file(big.c_str(), L"big.bin");  // may already fail while adding
+        EXPECT_FALSE(cab.flush());
+        EXPECT_FALSE(cab.flush());
+        EXPECT_TRUE(only_entries_are({L"small.txt", L"big.bin", L"fits.cab"}));
+    }
+    EXPECT_TRUE(only_entries_are({L"small.txt", L"big.bin", L"fits.cab"}));
+}
+
+// A name taken after the writer was made (by a file or a folder) is never
+// written over: the archive goes to the first free name beside it.
+TEST_F(CabWriter, NeverReplacesWhatTookTheNameMeanwhile)
 {
     std::wstring a = source(L"a.txt", "alpha");
+    QV_cab_basic file_taken(box.file(L"out.cab").c_str());
+    QV_cab_basic folder_taken(box.file(L"dir.cab").c_str());
     source(L"out.cab", "old archive");
+    ASSERT_TRUE(CreateDirectoryW(box.file(L"dir.cab").c_str(), nullptr));
+    for (QV_cab_basic* cab : {&file_taken, &folder_taken}) {
+        ASSERT_TRUE(cab->add_file(a.c_str(), L"a.txt"));
+        ASSERT_TRUE(cab->flush());
+    }
+    EXPECT_EQ(box.file(L"out (1).cab"), file_taken.archive_path());
+    EXPECT_EQ(box.file(L"dir (1).cab"), folder_taken.archive_path());
+    EXPECT_TRUE(read_cab_directory(box.file(L"out (1).cab")).valid);
+    EXPECT_TRUE(read_cab_directory(box.file(L"dir (1).cab")).valid);
+    EXPECT_EQ(11u, file_size(box.file(L"out.cab")));
+    EXPECT_TRUE(only_entries_are({L"a.txt", L"out.cab", L"out (1).cab", L"dir.cab", L"dir (1).cab"}));
+}
+
+// Two writers of one archive name at once: each holds its own reservation, the
+// second cannot remove the first's, and each archive gets a name of its own.
+TEST_F(CabWriter, WritersOfOneNameAtOnceEachGetAnArchive)
+{
+    std::wstring a = source(L"a.txt", "alpha");
+    std::wstring b = source(L"b.txt", "bravo!");
+    QV_cab_basic first(box.file(L"race.cab").c_str());
+    QV_cab_basic second(box.file(L"race.cab").c_str());
+    ASSERT_TRUE(first.is_open());
+    ASSERT_TRUE(second.is_open());
+    EXPECT_TRUE(only_entries_are({L"a.txt", L"b.txt", L"race.cab.1.partial", L"race.cab.2.partial"}));
+    ASSERT_TRUE(second.add_file(b.c_str(), L"b.txt"));
+    ASSERT_TRUE(first.add_file(a.c_str(), L"a.txt"));
+    ASSERT_TRUE(second.flush());
+    ASSERT_TRUE(first.flush());
+    EXPECT_EQ(box.file(L"race.cab"), second.archive_path());
+    EXPECT_EQ(box.file(L"race (1).cab"), first.archive_path());
+    EXPECT_EQ(6u, read_cab_directory(box.file(L"race.cab")).files.at(0).size);
+    EXPECT_EQ(5u, read_cab_directory(box.file(L"race (1).cab")).files.at(0).size);
+    EXPECT_TRUE(only_entries_are({L"a.txt", L"b.txt", L"race.cab", L"race (1).cab"}));
+}
+
+// What a killed writer leaves (a reservation nobody holds) goes with the next
+// writer of that archive name; reservations of other names and look-alikes stay.
+TEST_F(CabWriter, DeadReservationsOfTheArchiveNameAreRemoved)
+{
+    std::wstring a = source(L"a.txt", "alpha");
+    for (const wchar_t* name : {L"out.cab.1.partial", L"OUT.CAB.17.partial", L"out.cab.x.partial",
+                                L"out.cab.2.partial.bak", L"other.cab.1.partial"})
+        source(name, "left behind");
     QV_cab_basic cab(box.file(L"out.cab").c_str());
     ASSERT_TRUE(cab.add_file(a.c_str(), L"a.txt"));
     ASSERT_TRUE(cab.flush());
-    EXPECT_TRUE(read_cab_directory(box.file(L"out.cab")).valid);
+    EXPECT_TRUE(only_entries_are({L"a.txt", L"out.cab", L"out.cab.x.partial", L"out.cab.2.partial.bak",
+                                  L"other.cab.1.partial"}));
+}
+
+TEST(CabReservationName, NumberedAfterTheArchiveWithinAFileName)
+{
+    struct Case {
+        std::wstring archive;
+        unsigned number;
+        std::wstring expected;
+    } cases[] = {
+        {L"trace.cab", 1, L"trace.cab.1.partial"},
+        {L"\u0436\u0443\u0440.cab", 9999, L"\u0436\u0443\u0440.cab.9999.partial"},
+        {std::wstring(242, L'n'), 12, std::wstring(242, L'n') + L".12.partial"},
+        {std::wstring(255, L'n'), 3, std::wstring(242, L'n') + L".3.partial"},
+        // A cut never splits a surrogate pair.
+        {std::wstring(241, L'n') + L"\xD83D\xDE00" + L"tail", 1, std::wstring(241, L'n') + L".1.partial"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "archive of " << c.archive.size() << " characters");
+        EXPECT_EQ(c.expected, std::wstring(qv_cab_reservation_name(c.archive.c_str(), c.number).c_str()));
+    }
+}
+
+// The folder as the cabinet library takes it, with its trailing backslash: every
+// length its 255-character field holds gets its archive (the system's own
+// temporary-name call stops at 246); one more is refused.
+TEST_F(CabWriter, FoldersUpToTheFieldLengthGetTheirArchive)
+{
+    std::wstring a = source(L"a.txt", "alpha");
+    for (size_t length : {246u, 247u, 251u, 255u, 256u}) {
+        SCOPED_TRACE(testing::Message() << "folder of " << length << " characters");
+        std::wstring folder = nested_folder(box.file(L"deep"), length - 1);
+        ASSERT_EQ(length - 1, folder.size());
+        std::wstring destination = folder + L"\\trace.cab";
+        bool flushed = false;
+        {
+            QV_cab_basic cab(destination.c_str());
+            ASSERT_EQ(length <= 255, cab.is_open());
+            if (cab.is_open()) {
+                EXPECT_TRUE(cab.add_file(a.c_str(), L"a.txt"));
+                flushed = cab.flush();
+                EXPECT_EQ(destination, cab.archive_path());
+            }
+        }
+        EXPECT_EQ(length <= 255, flushed);
+        EXPECT_EQ(length <= 255, read_cab_directory(destination).valid);
+        EXPECT_EQ(length <= 255 ? 1u : 0u, qv_folder_entries(folder).size());
+        qv_remove_tree(box.file(L"deep"));
+    }
+}
+
+TEST_F(CabWriter, TheFolderIsMszipCompressed)
+{
+    std::wstring a = source(L"a.txt", std::string(10000, 'a'));
+    QV_cab_basic cab(box.file(L"out.cab").c_str());
+    ASSERT_TRUE(cab.add_file(a.c_str(), L"a.txt"));
+    ASSERT_TRUE(cab.flush());
+    Cab_directory dir = read_cab_directory(box.file(L"out.cab"));
+    ASSERT_TRUE(dir.valid);
+    EXPECT_EQ(std::vector<uint16_t>{1}, dir.folder_compression);  // tcompTYPE_MSZIP
+    EXPECT_LT(dir.cabinet_size, 1000u);                            // compressed, not stored
 }
 
 TEST_F(CabWriter, RefusesDestinationsThatWouldBeCut)

@@ -239,6 +239,47 @@ TEST_F(RegValueReader, MalformedDataReadsSafely)
     EXPECT_STREQ(L"", text_of(L"empty_sz").c_str());
 }
 
+// Another writer lengthens the value between the size query and the read: the read
+// answers ERROR_MORE_DATA and the reader asks again with the new size.
+struct Growing_value {
+    static inline int reads = 0;         // queries that asked for data
+    static inline int grow_on_reads = 0; // how many of the first reads lengthen the value first
+    static LONG WINAPI query(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size)
+    {
+        if (data != nullptr && ++reads <= grow_on_reads) {
+            std::wstring longer(static_cast<size_t>(reads) * 300, static_cast<wchar_t>(L'a' + reads));
+            RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(longer.c_str()),
+                           static_cast<DWORD>((longer.size() + 1) * sizeof(wchar_t)));
+        }
+        return RegQueryValueExW(key, name, reserved, type, data, size);
+    }
+};
+
+TEST_F(RegValueReader, ValueThatGrowsWhileReadIsAskedForAgain)
+{
+    struct Case {
+        int grow_on_reads;
+        std::wstring expected;
+        int reads;
+    } cases[] = {
+        {0, L"short", 1},
+        {1, std::wstring(300, L'b'), 2},
+        {3, std::wstring(900, L'd'), 4},
+        {1000, L"", 16},  // never settles: the reader gives up with the empty text
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "grown on " << c.grow_on_reads << " reads");
+        write_sz(HKEY_LOCAL_MACHINE, SUB.c_str(), L"grows", L"short");
+        Growing_value::reads = 0;
+        Growing_value::grow_on_reads = c.grow_on_reads;
+        qv_reg_query_value = Growing_value::query;
+        QV_string text = text_of(L"grows");
+        qv_reg_query_value = RegQueryValueExW;
+        EXPECT_EQ(c.expected, std::wstring(text.c_str()));
+        EXPECT_EQ(c.reads, Growing_value::reads);
+    }
+}
+
 TEST_F(RegValueReader, LongValuesReadWhole)
 {
     std::wstring big(40000, L'z');

@@ -198,10 +198,31 @@ TEST_F(RegistryUpdater, CaseSensitiveNotificationSettings)
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, KD_KEY, L"CaseSensitiveTimeBetween");
     EXPECT_FALSE(apply(L"CSN:N"));  // unchanged text: the settings are not rewritten
     EXPECT_FALSE(kd(L"CaseSensitiveTimeBetween").exists());
-    EXPECT_TRUE(apply(L"CSN:A99999999999"));  // the text is stored; no number is made up
-    EXPECT_FALSE(kd(L"CaseSensitiveTimeBetween").exists());
     EXPECT_TRUE(apply(L"CSN:Xyz"));
     EXPECT_FALSE(kd(L"CaseSensitiveTimeBetween").exists());
+    EXPECT_TRUE(apply(L"CSN:a4294967295"));  // the largest number that fits
+    three_are(1, 1, 4294967295u);
+}
+
+// A number too large for 32 bits makes the whole token void: the stored text and
+// the three settings stay, nothing counts as changed, and the text is not cached,
+// so it would be tried again.
+TEST_F(RegistryUpdater, CaseSensitiveNumberBeyond32BitsIsIgnoredWhole)
+{
+    EXPECT_TRUE(apply(L"CSN:A30"));
+    for (const wchar_t* text : {L"CSN:A99999999999", L"CSN:d4294967296", L"CSN:A4294967296x"}) {
+        SCOPED_TRACE(testing::Message() << "text length " << wcslen(text));
+        EXPECT_FALSE(apply(text));
+        EXPECT_EQ(L"", summary);
+        EXPECT_EQ(sz_data(L"A30"), read_value(HKEY_LOCAL_MACHINE, RM_KEY, L"CaseSensitiveNotifications").text());
+        EXPECT_TRUE(dword_is(HKEY_LOCAL_MACHINE, KD_KEY, L"CaseSensitiveTimeBetween", 30));
+        EXPECT_EQ(sz_data(L"CSN:A30"), cache());
+        EXPECT_TRUE(QV_registry_updater::cached_value_differs(text));
+    }
+    // Beside a token that does change something, the void one is still skipped.
+    EXPECT_TRUE(apply(L"CSN:D99999999999#DAU:1"));
+    EXPECT_EQ(L"DAU:1[empty]#", summary);
+    EXPECT_EQ(sz_data(L"A30"), read_value(HKEY_LOCAL_MACHINE, RM_KEY, L"CaseSensitiveNotifications").text());
 }
 
 // A user hive loaded under HKEY_USERS from a hive file, as the system loads the hive

@@ -90,4 +90,39 @@ TEST_F(TraceProcesses, ConcurrentWritersKeepEveryLineWhole)
         EXPECT_EQ(RECORDS, next_index[L"w" + std::to_wstring(w)]);
 }
 
+// What another process and a second record met while the writer held the trace
+// file for one record.
+struct Held_file {
+    static inline int calls = 0;
+    static inline DWORD write_open = 0xdeadbeef;
+    static inline DWORD read_open = 0xdeadbeef;
+
+    static DWORD open_from_another_process(const wchar_t* mode, const wchar_t* path)
+    {
+        return qv_run_child(qv_command_line(qv_sibling_path(L"file_open_probe.exe"), {mode, path})).exit_code;
+    }
+    static void probe(const wchar_t* path)
+    {
+        ++calls;
+        write_open = open_from_another_process(L"write", path);
+        read_open = open_from_another_process(L"read", path);
+        // A record that is not kept out by the trace mutex (this thread holds it
+        // already) meets the open file and is dropped, not mixed into the held one.
+        qv_trace_printf(L"nested", L"written while the file is held\n");
+    }
+};
+
+TEST_F(TraceProcesses, WhileTheWriterHoldsTheFileOthersMayOnlyReadIt)
+{
+    qv_trace_write(L"before\n");
+    qv_trace_file_held_probe = Held_file::probe;
+    qv_trace_write(L"held\n");
+    qv_trace_file_held_probe = nullptr;
+    qv_trace_write(L"after\n");
+    EXPECT_EQ(1, Held_file::calls);
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), Held_file::write_open);
+    EXPECT_EQ(0u, Held_file::read_open);
+    EXPECT_EQ(L"before\nheld\nafter\n", records());
+}
+
 } // namespace

@@ -1,9 +1,11 @@
 #include "base/qv_guid.h"
 #include "com/qv_interface_names.h"
+#include "qv_test_files.h"
 #include "trace_test_support.h"
 
 #include <unknwn.h>
 
+#include <algorithm>
 #include <cwchar>
 
 namespace {
@@ -88,6 +90,59 @@ TEST_F(TraceRecords, PercentInModuleNameIsWrittenLiterally)
     EXPECT_EQ(ids() + L" " + base + L"!f%d: x = 7\n" + ids() + L" " + base + L"!g[0]\n" + ids() + L" " + base
                   + L"!h[0]({00000000-0000-0000-C000-000000000046})\r\n",
               text);
+}
+
+// A module whose path is exactly `length` characters: folders under the temp
+// folder, then a name of 50 "m" and ".dll", copied from a system library.
+std::wstring module_copy_of_length(const std::wstring& root, size_t length)
+{
+    wchar_t system_dir[MAX_PATH];
+    GetSystemDirectoryW(system_dir, MAX_PATH);
+    const std::wstring name = std::wstring(50, L'm') + L".dll";
+    std::wstring folder = root;
+    CreateDirectoryW(folder.c_str(), nullptr);
+    // Characters left for the folders, each with its backslash; none may be left a lone one.
+    size_t left = length - (root.size() + 1 + name.size());
+    while (left > 1) {
+        size_t part = std::min<size_t>(left - 1, 200);
+        if (left - 1 - part == 1)
+            --part;
+        folder += L"\\" + std::wstring(part, L'd');
+        CreateDirectoryW(folder.c_str(), nullptr);
+        left -= part + 1;
+    }
+    std::wstring path = folder + L"\\" + name;
+    CopyFileW((std::wstring(system_dir) + L"\\version.dll").c_str(), path.c_str(), FALSE);
+    return path;
+}
+
+// A path that does not fit 260 characters is asked for again, never cut: a cut
+// path would name a folder, or a shorter name, as the module.
+TEST_F(TraceRecords, ModulePathsOfAnyLengthGiveTheWholeName)
+{
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring root = std::wstring(temp) + L"qv_long_module";
+    for (size_t length : {259u, 260u, 270u, 700u}) {
+        SCOPED_TRACE(testing::Message() << "path of " << length << " characters");
+        qv_remove_tree(root);
+        std::wstring path = module_copy_of_length(root, length);
+        ASSERT_EQ(length, path.size());
+        HMODULE module = LoadLibraryExW(path.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+        ASSERT_NE(nullptr, module);
+        qv_delete_trace_file();
+        qv_set_module_handle(module);
+        qv_trace_enter(L"g", 0);
+        qv_trace_printf(L"f", L"x\n");
+        qv_trace_query_interface(L"h", 0, &IID_IUnknown);
+        qv_set_module_handle(nullptr);
+        FreeLibrary(module);
+        const std::wstring base(50, L'm');
+        EXPECT_EQ(ids() + L" " + base + L"!g[0]\n" + ids() + L" " + base + L"!f: x\n" + ids() + L" " + base
+                      + L"!h[0]({00000000-0000-0000-C000-000000000046})\r\n",
+                  records());
+    }
+    qv_remove_tree(root);
 }
 
 TEST_F(TraceRecords, UnreadableModuleName)
