@@ -2,8 +2,6 @@
 // dispatcher and does nothing until its own code replaces the entry here.
 #include "shell/dx_shell_commands.h"
 
-void dx_shell_blind_copy(bool, const QV_path&, const QV_path&) {}
-void dx_shell_open_attachment(bool, const wchar_t*) {}
 void dx_shell_core_log_on() {}
 void dx_shell_core_log_off() {}
 void dx_shell_core_sync_user_data() {}
