@@ -3,7 +3,9 @@
 // copyable, closed in its destructor so that every return path releases it.
 
 #include <windows.h>
+#include <oleauto.h>
 
+#include <cstdlib>
 #include <utility>
 
 template <typename Traits>
@@ -85,12 +87,26 @@ struct QV_global_traits {
     static void close(type h) { GlobalFree(h); }
 };
 
+struct QV_malloc_traits {
+    using type = void*;
+    static type invalid() { return nullptr; }
+    static void close(type h) { std::free(h); }
+};
+
+struct QV_bstr_traits {
+    using type = BSTR;
+    static type invalid() { return nullptr; }
+    static void close(type h) { SysFreeString(h); }
+};
+
 using QV_handle = QV_unique<QV_handle_traits>;      // null when not open
 using QV_file = QV_unique<QV_file_traits>;          // INVALID_HANDLE_VALUE when not open
 using QV_reg_key = QV_unique<QV_reg_key_traits>;
 using QV_local = QV_unique<QV_local_traits>;        // LocalAlloc / FormatMessage buffers
 using QV_allocated_sid = QV_unique<QV_sid_traits>;  // from AllocateAndInitializeSid
 using QV_global = QV_unique<QV_global_traits>;      // GlobalAlloc blocks not yet handed on
+using QV_malloc_block = QV_unique<QV_malloc_traits>;  // malloc family
+using QV_bstr = QV_unique<QV_bstr_traits>;
 
 // Holds one reference to a COM interface: AddRef on copy, Release on reset and in
 // the destructor, so no return path gives a reference back by hand.
@@ -98,6 +114,8 @@ template <typename Interface>
 class QV_com_ptr {
 public:
     QV_com_ptr() = default;
+    // Takes over a reference the caller already holds.
+    explicit QV_com_ptr(Interface* adopted) : pointer_(adopted) {}
     QV_com_ptr(const QV_com_ptr& other) : pointer_(other.pointer_)
     {
         if (pointer_)

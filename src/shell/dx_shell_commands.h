@@ -13,7 +13,9 @@ bool dx_shell_version_self_test(bool gui);
 void dx_shell_blind_copy(bool gui, const QV_path& source, const QV_path& destination);
 void dx_shell_open_attachment(bool gui, const wchar_t* path);
 
-// Requests to the product's core process.
+// Requests to the product's core process, through the user-mode client: log-on
+// with wallet type 0, log-off with wallet type 1, re-synchronisation. Nothing is
+// shown; the trace holds the exchange.
 void dx_shell_core_log_on();
 void dx_shell_core_log_off();
 void dx_shell_core_sync_user_data();

@@ -28,18 +28,9 @@ const Option OPTIONS[] = {
     {L"-perform_version_self_test", 2, [](bool gui, wchar_t**) { dx_shell_version_self_test(gui); }},
     {L"-force_uninstall", 2, [](bool gui, wchar_t**) { dx_shell_force_uninstall(gui, false); }},
     {L"-force_uninstall_no_elevate", 2, [](bool gui, wchar_t**) { dx_shell_force_uninstall(gui, true); }},
-    {L"-ogp_log_on", 2, [](bool, wchar_t**) {
-         qv_trace_printf(DISPATCH, L"Calling log_on\n");
-         dx_shell_core_log_on();
-     }},
-    {L"-ogp_log_off", 2, [](bool, wchar_t**) {
-         qv_trace_printf(DISPATCH, L"Calling log_off\n");
-         dx_shell_core_log_off();
-     }},
-    {L"-sync_user_data", 2, [](bool, wchar_t**) {
-         qv_trace_printf(DISPATCH, L"Calling sync\n");
-         dx_shell_core_sync_user_data();
-     }},
+    {L"-ogp_log_on", 2, [](bool, wchar_t**) { dx_shell_core_log_on(); }},
+    {L"-ogp_log_off", 2, [](bool, wchar_t**) { dx_shell_core_log_off(); }},
+    {L"-sync_user_data", 2, [](bool, wchar_t**) { dx_shell_core_sync_user_data(); }},
     {L"-openattachment", 3, [](bool gui, wchar_t** argv) { dx_shell_open_attachment(gui, argv[2]); }},
     {L"-begin_driver_trace", 3, [](bool gui, wchar_t** argv) { dx_dc_invoke_command(gui, L"begin_trace_to_file", argv[2]); }},
     {L"-force_delete", 3, [](bool gui, wchar_t** argv) { dx_shell_force_delete(gui, argv[2], false); }},

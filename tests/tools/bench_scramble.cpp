@@ -2,6 +2,7 @@
 // against a plain XOR-and-copy loop over the same buffer in the same run. Prints
 // the best of several rounds of each, in MB/s of UTF-16 input, and their ratio.
 #include "base/qv_scramble.h"
+#include "qv_bench_clock.h"
 #include "shell/dx_shell_output.h"
 
 #include <cstdio>
@@ -13,18 +14,6 @@ namespace {
 constexpr size_t UNITS = 512 * 1024;
 constexpr int ROUNDS = 15;
 constexpr int PASSES = 8;  // per round
-
-double seconds_now()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 __attribute__((noinline)) void xor_copy(const wchar_t* in, size_t n, wchar_t* out, wchar_t key)
 {
@@ -38,10 +27,10 @@ double best_pass(Work work)
 {
     double best = 1e30;
     for (int round = 0; round < ROUNDS; ++round) {
-        double start = seconds_now();
+        double start = qv_seconds_now();
         for (int pass = 0; pass < PASSES; ++pass)
             work();
-        double elapsed = (seconds_now() - start) / PASSES;
+        double elapsed = (qv_seconds_now() - start) / PASSES;
         if (elapsed < best)
             best = elapsed;
     }

@@ -1,6 +1,7 @@
 #include "base/qv_mutex.h"
 #include "base/qv_security.h"
 #include "qv_child.h"
+#include "qv_mutex_holder.h"
 
 #include <gtest/gtest.h>
 
@@ -155,49 +156,10 @@ TEST(QvMutex, NullHandleWaitsNever)
     EXPECT_FALSE(timed_out);
 }
 
-// The other process: mutex_holder.exe holding "Local\<name>" until told to go.
-class Holder {
-public:
-    Holder(const std::wstring& name, const wchar_t* mode) : name_(name)
-    {
-        ready_ = CreateEventW(nullptr, TRUE, FALSE, (L"Local\\" + name + L"_ready").c_str());
-        go_ = CreateEventW(nullptr, TRUE, FALSE, (L"Local\\" + name + L"_go").c_str());
-        std::wstring line = qv_command_line(qv_sibling_path(L"mutex_holder.exe"), {name, mode});
-        STARTUPINFOW si{};
-        si.cb = sizeof(si);
-        started_ = CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi_);
-        if (started_)
-            CloseHandle(pi_.hThread);
-    }
-    ~Holder()
-    {
-        finish();
-        CloseHandle(ready_);
-        CloseHandle(go_);
-    }
-    bool ready() { return started_ && WaitForSingleObject(ready_, 20000) == WAIT_OBJECT_0; }
-    void finish()
-    {
-        SetEvent(go_);
-        if (started_) {
-            WaitForSingleObject(pi_.hProcess, 20000);
-            CloseHandle(pi_.hProcess);
-            started_ = false;
-        }
-    }
-
-private:
-    std::wstring name_;
-    HANDLE ready_ = nullptr;
-    HANDLE go_ = nullptr;
-    PROCESS_INFORMATION pi_{};
-    BOOL started_ = FALSE;
-};
-
 TEST(QvMutexProcesses, SecondProcessBlocksUntilRelease)
 {
     std::wstring name = unique_name(L"proc");
-    Holder holder(name, L"release");
+    QV_mutex_holder holder(name, L"release");
     ASSERT_TRUE(holder.ready());
     QV_mutex mutex(name.c_str(), false, false);
     bool timed_out = false;
@@ -221,7 +183,7 @@ TEST(QvMutexProcesses, SecondProcessBlocksUntilRelease)
 TEST(QvMutexProcesses, AbandonedMutexIsReleasedBeforeFalse)
 {
     std::wstring name = unique_name(L"abandon");
-    Holder holder(name, L"abandon");
+    QV_mutex_holder holder(name, L"abandon");
     ASSERT_TRUE(holder.ready());
     QV_mutex mutex(name.c_str(), false, false);
     holder.finish();  // ends owning the mutex
@@ -243,7 +205,7 @@ TEST(QvMutexProcesses, AbandonedMutexIsReleasedBeforeFalse)
 TEST(QvMutexProcesses, CreateWithOwnershipTakesOverAbandonedMutex)
 {
     std::wstring name = unique_name(L"takeover");
-    Holder holder(name, L"abandon");
+    QV_mutex_holder holder(name, L"abandon");
     ASSERT_TRUE(holder.ready());
     QV_mutex keep_alive(name.c_str(), false, false);  // the object outlives its dead owner
     holder.finish();

@@ -1,0 +1,31 @@
+#pragma once
+// One request to the core: the XML document naming the function and its
+// parameters, and its scrambled text.
+
+#include "base/qv_string.h"
+#include "base/qv_unique.h"
+#include "xml/qv_xml_doc.h"
+
+struct QV_xml_doc_traits {
+    using type = QV_xml_doc*;
+    static type invalid() { return nullptr; }
+    static void close(type doc) { doc->release(); }
+};
+
+class core_request {
+public:
+    // Throws std::bad_alloc when the document cannot be made.
+    core_request();
+
+    // <function name="..."> under a fresh declaration.
+    void set_function(const wchar_t* name);
+    // <parameter name="...">value</parameter> under the function; nothing without one.
+    void add_parameter(const wchar_t* name, DWORD value);
+    // The document scrambled for the core; null when scrambling failed. Owned by
+    // the request and valid until the next call or its end.
+    const wchar_t* scrambled_text();
+
+private:
+    QV_unique<QV_xml_doc_traits> doc_;
+    QV_string scrambled_;
+};

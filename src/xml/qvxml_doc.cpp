@@ -1,0 +1,90 @@
+#include "xml/qvxml_doc.h"
+
+#include "xml/qvxml_parser.h"
+#include "xml/qvxml_serializer.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+QV_xml_doc* create_xml_doc()
+{
+    return new (std::nothrow) QVXML_doc;
+}
+
+QVXML_doc::~QVXML_doc()
+{
+    clear();
+}
+
+void QVXML_doc::free_string(wchar_t* text)
+{
+    std::free(text);
+}
+
+void QVXML_doc::release()
+{
+    delete this;
+}
+
+void QVXML_doc::clear()
+{
+    root_.reset();
+}
+
+bool QVXML_doc::create_new()
+{
+    clear();
+    root_.reset(QVXML_node::create(L"?xml"));
+    return root_ && root_.get()->set_attribute(L"version", L"1.0");
+}
+
+bool QVXML_doc::load_from_string(const wchar_t* text)
+{
+    if (!create_new())
+        return false;
+    if (!text)
+        return true;
+    if (*text == 0xFEFF)
+        ++text;
+    QVXML_parser parser(text);
+    if (!parser.parse(root_.get()))
+        return false;
+    // A text with its own declaration brings the root and its attributes.
+    QVXML_node* first = qvxml_node_of(root_.get()->child(0, nullptr));
+    if (first && first->is_declaration()) {
+        root_.get()->remove_child(first);
+        root_.reset(first);
+    }
+    return true;
+}
+
+std::wstring QVXML_doc::text_with_mark() const
+{
+    std::wstring text(1, wchar_t(0xFEFF));
+    if (root_)
+        qvxml_serialize(root_.get(), 0, text);
+    return text;
+}
+
+wchar_t* QVXML_doc::to_string()
+{
+    std::wstring text = text_with_mark();
+    return qvxml_malloc_copy(text.c_str(), text.size());
+}
+
+QV_xml_node* QVXML_doc::root()
+{
+    return root_.get();
+}
+
+bool QVXML_doc::copy(QV_xml_doc* source, QV_xml_doc* target)
+{
+    if (!target->create_new())
+        return false;
+    QV_xml_node* from = source->root();
+    if (!from)
+        return true;
+    QV_xml_node* to = target->root();
+    return to->copy_children(from, to, nullptr);
+}

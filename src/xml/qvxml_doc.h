@@ -1,0 +1,37 @@
+#pragma once
+// The document: one owned declaration root, or none.
+
+#include "xml/qv_xml_doc.h"
+#include "base/qv_unique.h"
+#include "xml/qvxml_node.h"
+
+#include <string>
+
+class QVXML_doc final : public QV_xml_doc {
+public:
+    QVXML_doc() = default;
+    ~QVXML_doc() override;
+    QVXML_doc(const QVXML_doc&) = delete;
+    QVXML_doc& operator=(const QVXML_doc&) = delete;
+
+    void free_string(wchar_t* text) override;
+    void release() override;
+    void clear() override;
+    bool create_new() override;
+    bool load_from_string(const wchar_t* text) override;
+    bool load_from_file(const wchar_t* path) override;
+    bool load_from_handle(HANDLE file) override;
+    wchar_t* to_string() override;
+    bool save_to_file(const wchar_t* path) override;
+    bool save_to_handle(HANDLE file) override;
+    QV_xml_node* root() override;
+    bool copy(QV_xml_doc* source, QV_xml_doc* target) override;
+
+private:
+    // U+FEFF and the serialized root.
+    std::wstring text_with_mark() const;
+    bool load_bytes(char* bytes, DWORD size);
+    bool load_8bit(const char* bytes);
+
+    QV_unique<QVXML_node_traits> root_;
+};
