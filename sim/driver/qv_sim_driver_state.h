@@ -39,6 +39,8 @@
 // Tests reset the state at their start (qv_sim_driver_reset), so the suites stay
 // independent of their order.
 
+#include "qv_sim_journal.h"
+
 #include <windows.h>
 #include <shlobj.h>
 
@@ -70,38 +72,9 @@ struct QV_sim_driver_call {
     std::vector<std::wstring> arguments;
 };
 
-inline std::string qv_sim_read_bytes(const std::wstring& path)
-{
-    std::string bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return bytes;
-    char chunk[4096];
-    DWORD got = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
-        bytes.append(chunk, got);
-    CloseHandle(file);
-    return bytes;
-}
-
-inline std::wstring qv_sim_from_utf8(const std::string& text)
-{
-    std::wstring wide(text.size(), L'\0');
-    int count = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                                    static_cast<int>(wide.size()));
-    wide.resize(count > 0 ? count : 0);
-    return wide;
-}
-
-inline QV_sim_driver_call qv_sim_parse_call(const std::wstring& line)
+inline QV_sim_driver_call qv_sim_parse_call(const std::vector<std::wstring>& fields)
 {
     QV_sim_driver_call call;
-    std::vector<std::wstring> fields;
-    size_t start = 0;
-    for (size_t tab; (tab = line.find(L'\t', start)) != std::wstring::npos; start = tab + 1)
-        fields.push_back(line.substr(start, tab - start));
-    fields.push_back(line.substr(start));
     call.pid = wcstoul(fields[0].c_str(), nullptr, 10);
     call.method = fields.size() > 1 ? fields[1] : L"";
     if (fields.size() > 2)
@@ -113,10 +86,8 @@ inline QV_sim_driver_call qv_sim_parse_call(const std::wstring& line)
 inline std::vector<QV_sim_driver_call> qv_sim_driver_journal(DWORD pid = 0)
 {
     std::vector<QV_sim_driver_call> calls;
-    std::wstring text = qv_sim_from_utf8(qv_sim_read_bytes(qv_sim_driver_file(L"journal.txt")));
-    size_t start = 0;
-    for (size_t end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1) {
-        QV_sim_driver_call call = qv_sim_parse_call(text.substr(start, end - start));
+    for (const std::vector<std::wstring>& fields : qv_sim_journal_lines(qv_sim_driver_file(L"journal.txt"))) {
+        QV_sim_driver_call call = qv_sim_parse_call(fields);
         if (pid == 0 || call.pid == pid)
             calls.push_back(call);
     }

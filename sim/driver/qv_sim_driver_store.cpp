@@ -5,15 +5,6 @@
 
 namespace {
 
-std::string to_utf8(const std::wstring& text)
-{
-    std::string bytes(text.size() * 3 + 1, '\0');
-    int count = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(),
-                                    static_cast<int>(bytes.size()), nullptr, nullptr);
-    bytes.resize(count > 0 ? count : 0);
-    return bytes;
-}
-
 // A journal field: tabs and line ends would split the line.
 std::wstring field(std::wstring text)
 {
@@ -115,7 +106,7 @@ void Sim_driver_store::record(const wchar_t* method, std::initializer_list<std::
     std::wstring line = std::to_wstring(GetCurrentProcessId()) + L"\t" + method;
     for (const std::wstring& argument : arguments)
         line += L"\t" + field(argument);
-    std::string bytes = to_utf8(line + L"\n");
+    std::string bytes = qv_sim_to_utf8(line + L"\n");
     Locked lock(mutex_.get());
     if (journal_)
         write_at(journal_.get(), -1, bytes.data(), static_cast<DWORD>(bytes.size()));

@@ -81,6 +81,12 @@ struct QV_sid_traits {
     static void close(type h) { FreeSid(h); }
 };
 
+struct QV_global_traits {
+    using type = HGLOBAL;
+    static type invalid() { return nullptr; }
+    static void close(type h) { GlobalFree(h); }
+};
+
 struct QV_malloc_traits {
     using type = void*;
     static type invalid() { return nullptr; }
@@ -104,6 +110,7 @@ using QV_file = QV_unique<QV_file_traits>;          // INVALID_HANDLE_VALUE when
 using QV_reg_key = QV_unique<QV_reg_key_traits>;
 using QV_local = QV_unique<QV_local_traits>;        // LocalAlloc / FormatMessage buffers
 using QV_allocated_sid = QV_unique<QV_sid_traits>;  // from AllocateAndInitializeSid
+using QV_global = QV_unique<QV_global_traits>;      // GlobalAlloc blocks not yet handed on
 using QV_malloc_block = QV_unique<QV_malloc_traits>;  // malloc family
 using QV_bstr = QV_unique<QV_bstr_traits>;
 using QV_find = QV_unique<QV_find_traits>;          // FindFirstFileW searches
@@ -138,6 +145,16 @@ public:
         if (Interface* old = std::exchange(pointer_, nullptr))
             old->Release();
     }
+
+    // Takes over the one reference the caller holds (a new object's count of 1).
+    void attach(Interface* adopted)
+    {
+        reset();
+        pointer_ = adopted;
+    }
+
+    // Gives the held reference to the caller, who must give it back.
+    Interface* detach() { return std::exchange(pointer_, nullptr); }
 
     // For out-parameters: releases what is held first, so reuse never leaks.
     Interface** put()

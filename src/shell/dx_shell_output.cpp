@@ -5,6 +5,8 @@
 
 #include <cstring>
 #include <cwchar>
+#include <memory>
+#include <new>
 
 int (WINAPI* dx_shell_message_box_a)(HWND, LPCSTR, LPCSTR, UINT) = MessageBoxA;
 
@@ -38,13 +40,18 @@ void write_wide(DWORD which, const wchar_t* text)
     write_bytes(out, bytes, std::strlen(bytes));
 }
 
+void write_narrow(DWORD which, const char* text)
+{
+    HANDLE out = GetStdHandle(which);
+    if (text && out != nullptr && out != INVALID_HANDLE_VALUE)
+        write_bytes(out, text, std::strlen(text));
+}
+
 } // namespace
 
 void dx_shell_write_console(const char* text)
 {
-    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-    if (text && out != nullptr && out != INVALID_HANDLE_VALUE)
-        write_bytes(out, text, std::strlen(text));
+    write_narrow(STD_OUTPUT_HANDLE, text);
 }
 
 void dx_shell_write_console(const wchar_t* text)
@@ -55,6 +62,19 @@ void dx_shell_write_console(const wchar_t* text)
 void dx_shell_write_error(const wchar_t* text)
 {
     write_wide(STD_ERROR_HANDLE, text);
+}
+
+void dx_shell_write_error_oem(const wchar_t* text)
+{
+    if (!text)
+        return;
+    int size = WideCharToMultiByte(CP_OEMCP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::unique_ptr<char[]> bytes(size > 1 ? new (std::nothrow) char[size] : nullptr);
+    if (!bytes || WideCharToMultiByte(CP_OEMCP, 0, text, -1, bytes.get(), size, nullptr, nullptr) <= 1) {
+        write_wide(STD_ERROR_HANDLE, text);
+        return;
+    }
+    write_narrow(STD_ERROR_HANDLE, bytes.get());
 }
 
 void dx_shell_notice_box(const wchar_t* text)

@@ -20,6 +20,9 @@ inline constexpr UINT DX_SHELL_NOTICE_STYLE = MB_OK | MB_TOPMOST;
 void dx_shell_write_console(const char* text);
 void dx_shell_write_console(const wchar_t* text);
 void dx_shell_write_error(const wchar_t* text);
+// Standard error in the OEM code page, the console's own; as wide text when the
+// conversion gives nothing.
+void dx_shell_write_error_oem(const wchar_t* text);
 void dx_shell_notice_box(const wchar_t* text);
 
 // The usage text of each build, and showing it in the build's channel.

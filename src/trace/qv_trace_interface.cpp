@@ -3,7 +3,7 @@
 #include "trace/qv_trace.h"
 
 #include "base/qv_guid.h"
-#include "com/qv_interface_names.h"
+#include "com/qv_interface_association_list.h"
 #include "trace/qv_trace_text.h"
 
 void qv_trace_query_interface(const wchar_t* function, int level, const IID* iid)
@@ -15,7 +15,7 @@ void qv_trace_query_interface(const wchar_t* function, int level, const IID* iid
     DWORD ignored = 0;
     if (!qv_trace_is_qualified(function) && qv_trace_module_base_name(prefix, &ignored))
         prefix.append(L"!");
-    const wchar_t* listed = iid ? qv_interface_name_of(*iid) : nullptr;
+    const wchar_t* listed = iid ? qv_interface_associations.name_of(*iid) : nullptr;
     QV_guid id(iid ? *iid : GUID{});
     const wchar_t* name = listed ? listed : iid ? id.text() : L"(null)";
     // Listed names are used whole (no 40-character cut); the line grows past 256

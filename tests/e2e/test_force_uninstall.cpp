@@ -43,6 +43,14 @@ bool class_registered()
     return true;
 }
 
+// The installer is not waited for by the program: wait here until it has removed the product.
+void wait_until_removed()
+{
+    ULONGLONG end = GetTickCount64() + 60000;
+    while ((installed() || installer_running()) && GetTickCount64() < end)
+        Sleep(100);
+}
+
 // Installs the package again however the test ended, so the suites after it find the product.
 struct Reinstall {
     ~Reinstall()
@@ -64,13 +72,30 @@ TEST(ForceUninstallInstalled, RemovesTheProductThroughTheInstaller)
     EXPECT_EQ("", run.out);
     EXPECT_TRUE(run.boxes.empty());
 
-    ULONGLONG end = GetTickCount64() + 60000;
-    while ((installed() || installer_running()) && GetTickCount64() < end)
-        Sleep(100);
+    wait_until_removed();
     EXPECT_FALSE(installed());
     EXPECT_FALSE(installer_running());
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(console_build().c_str()));
     EXPECT_FALSE(class_registered());
+}
+
+// The other half of EveryOption.ReachesItsCommandInBothBuilds: both uninstall
+// options in both builds, none showing the usage text.
+TEST(ForceUninstallInstalled, BothOptionsReachTheirCommandInBothBuilds)
+{
+    for (const wchar_t* option : {L"-force_uninstall", L"-force_uninstall_no_elevate"}) {
+        for (bool gui : {false, true}) {
+            SCOPED_TRACE(testing::PrintToString(std::wstring(option)) + (gui ? " GUI build" : " console build"));
+            ASSERT_TRUE(installed());
+            Reinstall reinstall;
+            QV_run_result run = gui ? run_gui({option}) : run_console({option});
+            EXPECT_EQ(0u, run.exit_code);
+            EXPECT_EQ("", run.out);
+            EXPECT_TRUE(run.boxes.empty());
+            wait_until_removed();
+            EXPECT_FALSE(installed());
+        }
+    }
 }
 
 } // namespace

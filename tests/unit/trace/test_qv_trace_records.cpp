@@ -1,5 +1,5 @@
 #include "base/qv_guid.h"
-#include "com/qv_interface_names.h"
+#include "com/qv_interface_association_list.h"
 #include "qv_test_files.h"
 #include "trace_test_support.h"
 
@@ -215,17 +215,15 @@ TEST_F(TraceRecords, InterfaceRecords)
     const IID unknown_iid = {0xA1B2C3D4, 0xE5F6, 0x0718, {0x29, 0x3A, 0x4B, 0x5C, 0x6D, 0x7E, 0x8F, 0x90}};
     const IID listed_iid = {0x11111111, 0x2222, 0x3333, {0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55}};
     std::wstring long_name(300, L'N');
-    const QV_interface_name second{unknown_iid, long_name.c_str(), nullptr};
-    const QV_interface_name first{listed_iid, L"IListed", nullptr};
 
     qv_trace_query_interface(L"QV_com::QueryInterface", 0, &unknown_iid);
-    qv_interface_names_head = &first;
+    qv_interface_associations.add(listed_iid, L"IListed");
     qv_trace_query_interface(L"QV_com::QueryInterface", 0, &listed_iid);
     qv_trace_query_interface(L"CreateInstance", 1, &unknown_iid);
-    const QV_interface_name with_long{listed_iid, L"unused", &second};
-    qv_interface_names_head = &with_long;
+    qv_interface_associations.add(unknown_iid, long_name.c_str());
+    qv_interface_associations.add(listed_iid, L"unused");
     qv_trace_query_interface(L"QV_com::QueryInterface", 0, &unknown_iid);
-    qv_interface_names_head = nullptr;
+    qv_interface_associations.clear();
 
     EXPECT_EQ(ids() + L" QV_com::QueryInterface[0]({A1B2C3D4-E5F6-0718-293A-4B5C6D7E8F90})\r\n"
                   + ids() + L" QV_com::QueryInterface[0](IListed)\r\n"

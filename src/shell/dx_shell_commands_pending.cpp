@@ -1,6 +1,0 @@
-// Placeholders for commands that are not written yet: each is recognised by the
-// dispatcher and does nothing until its own code replaces the entry here.
-#include "shell/dx_shell_commands.h"
-
-void dx_shell_blind_copy(bool, const QV_path&, const QV_path&) {}
-void dx_shell_open_attachment(bool, const wchar_t*) {}
