@@ -19,14 +19,25 @@ inline std::wstring gui_build()
     return std::wstring(QV_INSTALL_FOLDER) + L"\\VlmKdShell.exe";
 }
 
+// Wine now and then fails a process start under load: exit code 1, no output, no
+// box, no effect. The program itself always exits with 0, so exactly that signature
+// is tried once more; anything else is the program's own result.
+inline QV_run_result run_program(const std::wstring& command_line, const wchar_t* cwd)
+{
+    QV_run_result run = qv_run_child(command_line, cwd);
+    if (run.started && run.exit_code == 1 && run.out.empty() && run.err.empty() && run.boxes.empty())
+        run = qv_run_child(command_line, cwd);
+    return run;
+}
+
 inline QV_run_result run_console(const std::vector<std::wstring>& args, const wchar_t* cwd = nullptr)
 {
-    return qv_run_child(qv_command_line(console_build(), args), cwd);
+    return run_program(qv_command_line(console_build(), args), cwd);
 }
 
 inline QV_run_result run_gui(const std::vector<std::wstring>& args, const wchar_t* cwd = nullptr)
 {
-    return qv_run_child(qv_command_line(gui_build(), args), cwd);
+    return run_program(qv_command_line(gui_build(), args), cwd);
 }
 
 inline std::wstring widen_ascii(const char* text)

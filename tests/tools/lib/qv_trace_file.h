@@ -45,7 +45,7 @@ inline std::wstring qv_read_trace_text()
 {
     std::vector<unsigned char> bytes = qv_read_trace_bytes();
     if (bytes.size() < 2)
-        return L"";
+        return std::wstring();
     return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
 }
 
