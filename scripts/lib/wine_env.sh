@@ -58,7 +58,6 @@ qv_build() {
     cmake --build "$QV_BUILD" ${1:+--target "$@"} >&2 || { qv_fail "the build failed"; return 1; }
 }
 
-qv_wine() { "$WINE_LOADER" "$@"; }
 
 # Boots the template prefix that every other prefix is copied from.
 qv_boot_template() {
