@@ -15,9 +15,11 @@ HANDLE qv_create_mutex(const wchar_t* name, bool global, bool owned)
     return mutex;
 }
 
-QV_mutex::QV_mutex(const wchar_t* name, bool global, bool owned)
-    : handle_(qv_create_mutex(name, global, owned)), name_(qv_make_object_name(name, global))
+// The name is made first: a mutex taken with ownership must never be closed
+// still owned because its name could not be allocated afterwards.
+QV_mutex::QV_mutex(const wchar_t* name, bool global, bool owned) : name_(qv_make_object_name(name, global))
 {
+    handle_.reset(qv_create_mutex(name, global, owned));
 }
 
 QV_mutex::~QV_mutex() = default;

@@ -41,10 +41,20 @@ void* QV_paths::fill_slot(slot_id slot, size_t bytes)
 {
     if (slot < file_list_slot || slot > idlist_array_slot)
         return nullptr;
+    unsigned char* fresh = nullptr;
+    if (bytes) {
+        fresh = static_cast<unsigned char*>(qv_string_heap.allocate(bytes));
+        std::memset(fresh, 0, bytes);
+    }
     slot_block& block = slots_[slot];
-    block.data.reset(bytes ? new unsigned char[bytes]() : nullptr);
+    block.data.reset(fresh);
     block.bytes = bytes;
-    return block.data.get();
+    return fresh;
+}
+
+void QV_paths::heap_release::operator()(unsigned char* block) const
+{
+    qv_string_heap.release(block);
 }
 
 const void* QV_paths::slot_data(slot_id slot) const

@@ -33,7 +33,8 @@ public:
 
     // Frees the slot's previous block and keeps a new zero-filled one of the
     // given size; returns it for the caller to fill. Zero bytes empties the slot
-    // and gives null.
+    // and gives null. Throws std::bad_alloc, the slot unchanged, when the block
+    // cannot be had.
     void* fill_slot(slot_id slot, size_t bytes);
     void free_slot(slot_id slot) { fill_slot(slot, 0); }
     // The slot's block (null when empty) and its size in bytes.
@@ -41,8 +42,12 @@ public:
     size_t slot_size(slot_id slot) const;
 
 private:
+    // Slot blocks come from the strings' heap (qv_string_heap), like the paths' own text.
+    struct heap_release {
+        void operator()(unsigned char* block) const;
+    };
     struct slot_block {
-        std::unique_ptr<unsigned char[]> data;
+        std::unique_ptr<unsigned char[], heap_release> data;
         size_t bytes = 0;
     };
     slot_block slots_[3];

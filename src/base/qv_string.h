@@ -79,8 +79,8 @@ void qv_string_free(wchar_t* buffer);
 char* qv_narrow_alloc(size_t count);
 void qv_narrow_free(char* buffer);
 
-// Test seam: the heap under every buffer the strings own (operator new and
-// delete). A test may put an allocator here that looks at each block as it comes
+// Test seam: the heap under every buffer the strings own, and under the payload
+// blocks of path lists (operator new and delete). A test may put an allocator here that looks at each block as it comes
 // back, whichever path gives it back.
 struct QV_string_heap {
     void* (*allocate)(size_t bytes);  // never null; failure throws as operator new does

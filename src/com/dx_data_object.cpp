@@ -70,7 +70,13 @@ HRESULT STDMETHODCALLTYPE DX_data_object::GetData(FORMATETC* format, STGMEDIUM* 
         return DV_E_FORMATETC;
     if (format->tymed != TYMED_HGLOBAL)
         return DV_E_TYMED;
-    return format->cfFormat == CF_HDROP ? get_drop_files(medium) : get_idlist_array(medium);
+    // The payloads are built before the medium is filled: running out of memory
+    // on the way leaves the medium as it came.
+    try {
+        return format->cfFormat == CF_HDROP ? get_drop_files(medium) : get_idlist_array(medium);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
 }
 
 HRESULT DX_data_object::get_idlist_array(STGMEDIUM* medium)

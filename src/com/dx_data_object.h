@@ -24,7 +24,8 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return QV_com::AddRef(); }
     ULONG STDMETHODCALLTYPE Release() override { return QV_com::Release(); }
 
-    // The receiver owns the global block it gets (no release object).
+    // The receiver owns the global block it gets (no release object). E_OUTOFMEMORY
+    // when a payload cannot be built for want of memory; the medium is then untouched.
     HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override;
     HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC* format, STGMEDIUM* medium) override;
     // Only the ID-list format is admitted here, although GetData serves CF_HDROP too.

@@ -36,9 +36,7 @@ void invoke_edit(IUnknown* extension)
     menu->InvokeCommand(&info);
 }
 
-} // namespace
-
-void dx_shell_open_attachment(bool, const wchar_t* path)
+void open_attachment(const wchar_t* path)
 {
     // Absolute: the extension may work from another folder than ours.
     QV_paths paths;
@@ -56,4 +54,15 @@ void dx_shell_open_attachment(bool, const wchar_t* path)
         return;
     initialize(extension.get(), data.get());
     invoke_edit(extension.get());
+}
+
+} // namespace
+
+void dx_shell_open_attachment(bool, const wchar_t* path)
+{
+    // Running out of memory ends the command as silently as any other failure.
+    try {
+        open_attachment(path);
+    } catch (const std::bad_alloc&) {
+    }
 }

@@ -5,7 +5,9 @@
 
 #include "base/qv_unique.h"
 #include "com/dx_data_object.h"
+#include "qv_failing_heap.h"
 #include "qv_test_files.h"
+#include "shell/dx_shell_commands.h"
 
 #include <gtest/gtest.h>
 
@@ -198,6 +200,55 @@ TEST_F(DataObject, NoArrayIsAFailureWithNoMedium)
     }
 }
 
+// GetData with the n-th allocation failing, for every n up to the first call
+// that needs fewer: E_OUTOFMEMORY and the medium as it came, until it succeeds.
+TEST_F(DataObject, LowMemoryGivesOutOfMemoryAndNoMedium)
+{
+    QV_com_ptr<IDataObject> data;
+    data.attach(new DX_data_object(list_of({make(L"a\\x.txt"), make(L"a\\b\\y.txt")})));
+    for (CLIPFORMAT cf : {dx_cf_shell_idlist_array, static_cast<CLIPFORMAT>(CF_HDROP)}) {
+        SCOPED_TRACE(cf);
+        FORMATETC format{cf, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+        int n = 0;
+        for (bool failed = true; failed && n < 100; ++n) {
+            STGMEDIUM medium{};
+            medium.tymed = 0xdeadbeef;
+            HRESULT hr = S_OK;
+            {
+                QV_failing_heap heap(n);
+                hr = data->GetData(&format, &medium);
+                failed = heap.failed();
+            }
+            if (!failed) {
+                EXPECT_EQ(S_OK, hr);
+                ReleaseStgMedium(&medium);
+                break;
+            }
+            EXPECT_EQ(E_OUTOFMEMORY, hr) << n;
+            EXPECT_EQ(0xdeadbeefu, medium.tymed) << n;
+            EXPECT_EQ(nullptr, medium.hGlobal) << n;
+        }
+        EXPECT_LT(0, n) << "GetData asked the heap for nothing";
+        EXPECT_GT(100, n);
+    }
+}
+
+// The attachment command with the n-th allocation failing ends as quietly as
+// after any other failure; whatever it reaches (the extension included) sees
+// E_OUTOFMEMORY or nothing.
+TEST_F(DataObject, AttachmentCommandEndsQuietlyWhenMemoryRunsOut)
+{
+    std::wstring note = make(L"note.txt");
+    int n = 0;
+    for (bool failed = true; failed && n < 200; ++n) {
+        QV_failing_heap heap(n);
+        dx_shell_open_attachment(false, note.c_str());
+        failed = heap.failed();
+    }
+    EXPECT_LT(1, n);
+    EXPECT_GT(200, n);
+}
+
 TEST_F(DataObject, DropFilesPayload)
 {
     const struct {
@@ -303,6 +354,14 @@ TEST_F(DataObject, FormatsOfferedInOrder)
         EXPECT_EQ(-1, got[i].lindex);
         EXPECT_EQ(static_cast<DWORD>(TYMED_HGLOBAL), got[i].tymed);
     }
+    // The caller's reference is the enumerator's only one: it dies on that Release.
+    IEnumFORMATETC* only = formats.detach();
+    EXPECT_EQ(2u, only->AddRef());
+    EXPECT_EQ(1u, only->Release());
+    const std::wstring death = L" DX_enum_format::~DX_enum_format[0]\n";
+    EXPECT_EQ(std::wstring::npos, records().find(death));
+    EXPECT_EQ(0u, only->Release());
+    EXPECT_NE(std::wstring::npos, records().find(death));
 }
 
 } // namespace
