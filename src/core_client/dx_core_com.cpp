@@ -12,6 +12,7 @@ DX_core_com::DX_core_com(int service_mode) : mode_(service_mode)
     constexpr const wchar_t* NAME = L"DX_core_com::DX_core_com";
     qv_trace_enter(NAME, 0, L"%s", service_mode ? L"service" : L"user-mode");
     HRESULT hr = CoInitialize(nullptr);
+    com_initialized_ = SUCCEEDED(hr);
     if (FAILED(hr)) {
         qv_trace_printf(NAME, L"Error in CoInitialize:\n");
         qv_trace_error(NAME, static_cast<DWORD>(hr));
@@ -21,7 +22,10 @@ DX_core_com::DX_core_com(int service_mode) : mode_(service_mode)
 DX_core_com::~DX_core_com()
 {
     qv_trace_enter(L"DX_core_com::~DX_core_com", 0);
-    CoUninitialize();
+    // Only our own initialisation is undone: after a failed one (a thread of
+    // another apartment) the caller's count is not ours to lower.
+    if (com_initialized_)
+        CoUninitialize();
 }
 
 LONG DX_core_com::log_on(DWORD wallet_type)

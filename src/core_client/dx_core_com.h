@@ -50,6 +50,7 @@ private:
     bool single_instance_check();
 
     int mode_;
+    bool com_initialized_ = false;  // our CoInitialize succeeded (S_OK or S_FALSE)
 };
 
 // The standard COM error message of hr: the system's text without its final line

@@ -6,6 +6,8 @@
 
 #include <objbase.h>
 
+#include <new>
+
 namespace {
 
 constexpr const wchar_t* CREATE = L"DX_core_com::create";
@@ -45,11 +47,18 @@ HRESULT DX_core_com::create(DX_core_disp_iPtr& core, DX_core_service_disp_iPtr& 
         mutex_out.reset();
         return create_service_core(service);
     }
-    if (!single_instance_check()) {
+    // The names and the lock are all this creation allocates of its own; without
+    // them nothing is created and no lock is held.
+    try {
+        if (!single_instance_check()) {
+            mutex_out.reset();
+            return CO_E_SERVER_EXEC_FAILURE;
+        }
+        mutex_out = std::make_unique<QV_mutex>(DX_CORE_SERIAL_MUTEX, false, true);
+    } catch (const std::bad_alloc&) {
         mutex_out.reset();
-        return CO_E_SERVER_EXEC_FAILURE;
+        return E_OUTOFMEMORY;
     }
-    mutex_out = std::make_unique<QV_mutex>(DX_CORE_SERIAL_MUTEX, false, true);
     return create_user_core(core);
 }
 

@@ -2,6 +2,7 @@
 #include "base/qv_identity.h"
 #include "core_client/dx_core_request.h"
 #include "qv_descramble.h"
+#include "qv_failing_heap.h"
 #include "qv_mutex_holder.h"
 
 #include <thread>
@@ -24,6 +25,19 @@ Names presence_names()
     return names;
 }
 
+// True when another thread can take the session mutex at once (and give it back).
+bool mutex_free_elsewhere(const wchar_t* name)
+{
+    bool free = false;
+    std::thread([&] {
+        QV_mutex mutex(name, false, false);
+        free = mutex.wait(0, nullptr);
+        if (free)
+            mutex.release();
+    }).join();
+    return free;
+}
+
 // Mutex names without their "Local\" prefix, as mutex_holder takes them.
 std::wstring bare(const QV_string& name)
 {
@@ -43,7 +57,6 @@ TEST_F(CoreClientTest, PresenceNamesAreThePrefixTheUserSidAndTheElevation)
 
 TEST_F(CoreClientTest, BothPresenceMutexesFreeLetTheClientCreateTheCore)
 {
-    SetLastError(0xdeadbeef);
     {
         DX_core_com client(0);
         EXPECT_EQ(0, client.log_on(0));
@@ -128,9 +141,49 @@ TEST_F(CoreClientTest, AnAbandonedPresenceMutexIsNotKeptByTheClient)
     }
     DX_core_com client(0);
     EXPECT_EQ(CO_E_SERVER_EXEC_FAILURE, client.log_off(1));
-    // Given back at once: the next request finds both mutexes free.
+    // Given back at once: another thread (a new core) takes it straight away.
+    EXPECT_TRUE(mutex_free_elsewhere(names.without_elevation.c_str()));
     EXPECT_EQ(0, client.log_off(1));
     EXPECT_TRUE(traced(HAS_NO_CORE));
+}
+
+// With the n-th allocation failing, for every n up to a run that needs fewer: the
+// request ends with E_OUTOFMEMORY, nothing leaves the client, no lock stays held.
+TEST_F(CoreClientTest, LowMemoryGivesOutOfMemoryAndHoldsNoLock)
+{
+    DX_core_com client(0);
+    int n = 0;
+    for (bool failed = true; failed && n < 200; ++n) {
+        LONG result = 0;
+        {
+            QV_failing_heap heap(n);
+            result = client.log_on(0);
+            failed = heap.failed();
+        }
+        EXPECT_EQ(failed ? E_OUTOFMEMORY : 0, result) << n;
+        EXPECT_TRUE(mutex_free_elsewhere(DX_CORE_SERIAL_MUTEX)) << n;
+    }
+    EXPECT_LT(1, n);
+    EXPECT_GT(200, n);
+}
+
+// A caller's multi-threaded apartment: our initialisation fails and is traced,
+// and the caller's COM stays initialised after us.
+TEST_F(CoreClientTest, AFailedInitialisationIsNotUndone)
+{
+    HRESULT first = E_FAIL, after = E_FAIL;
+    std::thread([&] {
+        first = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        { DX_core_com client(0); }
+        after = CoInitializeEx(nullptr, COINIT_MULTITHREADED);  // S_FALSE: still initialised
+        CoUninitialize();
+        if (after == S_FALSE)
+            CoUninitialize();
+    }).join();
+    EXPECT_EQ(S_OK, first);
+    EXPECT_EQ(S_FALSE, after);
+    // RPC_E_CHANGED_MODE, the error record right after the message.
+    EXPECT_TRUE(traced(L" DX_core_com::DX_core_com: Error in CoInitialize:\nDX_core_com::DX_core_com: Error: 0x80010106"));
 }
 
 TEST_F(CoreClientTest, SerialisationMutexHeldElsewhereDelaysTheRequest)
@@ -151,11 +204,7 @@ TEST_F(CoreClientTest, SerialisationMutexHeldElsewhereDelaysTheRequest)
     ASSERT_EQ(1u, journal.size());
     EXPECT_TRUE(journal[0].serial_mutex_owned);
     // Released at the end: another thread takes it at once.
-    std::thread([] {
-        QV_mutex lock(DX_CORE_SERIAL_MUTEX, false, false);
-        EXPECT_TRUE(lock.wait(0, nullptr));
-        lock.release();
-    }).join();
+    EXPECT_TRUE(mutex_free_elsewhere(DX_CORE_SERIAL_MUTEX));
 }
 
 TEST_F(CoreClientTest, TheCoreResultIsReturnedOnSuccess)
