@@ -84,10 +84,14 @@ TEST_F(VersionSelfTest, EveryBrokenModuleIsListedInPathOrder)
     replace(L"VlmKdProxy.exe", qv_sibling_path(L"fixture_no_translation.exe"));
     replace(L"VlmKdConsole.exe", qv_sibling_path(L"fixture_five_numbers.exe"));  // "7, 1, 3, 412, 9"
     replace(L"VlmKdAutomation.dll", std::wstring(QV_INSTALL_FOLDER) + L"\\VlmKdShell.com");  // a good one
+    replace(L"VlmAuthProvider.dll", qv_sibling_path(L"fixture_bad_number.exe"));  // "seven, 1, 2, 3"
+    replace(L"VlmResource.dll", qv_sibling_path(L"fixture_long_value.exe"));  // a value past its block
 
-    EXPECT_EQ("FAILED: Version of " + narrow(module(L"VlmKdConsole.exe")) + " is 7, 1, 3, 412 it should be " + SHOULD_BE
-                  + "\nFAILED: Unable to get version number of module " + narrow(module(L"VlmKdProxy.exe"))
-                  + "\nFAILED: Unable to get version number of module " + narrow(module(L"VlmKdTray.dll")) + "\n",
+    EXPECT_EQ("FAILED: Unable to parse version string seven, 1, 2, 3 for module " + narrow(module(L"VlmAuthProvider.dll"))
+                  + "\nFAILED: Version of " + narrow(module(L"VlmKdConsole.exe")) + " is 7, 1, 3, 412 it should be "
+                  + SHOULD_BE + "\nFAILED: Unable to get version number of module " + narrow(module(L"VlmKdProxy.exe"))
+                  + "\nFAILED: Unable to get version number of module " + narrow(module(L"VlmKdTray.dll"))
+                  + "\nFAILED: Unable to get version number of module " + narrow(module(L"VlmResource.dll")) + "\n",
               run(module(L"VlmKdShell.com")).out);
     // The GUI build sums up in one box; the unreadable modules still go to its standard output.
     QV_run_result gui = run(module(L"VlmKdShell.exe"));
@@ -95,25 +99,51 @@ TEST_F(VersionSelfTest, EveryBrokenModuleIsListedInPathOrder)
                   + L"|FAILED: Something failed, please run the command line version to get more detailed information",
               box(gui));
     EXPECT_EQ("FAILED: Unable to get version number of module " + narrow(module(L"VlmKdProxy.exe"))
-                  + "\nFAILED: Unable to get version number of module " + narrow(module(L"VlmKdTray.dll")) + "\n",
+                  + "\nFAILED: Unable to get version number of module " + narrow(module(L"VlmKdTray.dll"))
+                  + "\nFAILED: Unable to get version number of module " + narrow(module(L"VlmResource.dll")) + "\n",
               gui.out);
+}
+
+// The version resource of a module on disk, as its bytes.
+std::string version_resource(const std::wstring& file)
+{
+    HMODULE data = LoadLibraryExW(file.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HRSRC found = data ? FindResourceW(data, MAKEINTRESOURCEW(1), RT_VERSION) : nullptr;
+    std::string bytes;
+    if (found)
+        bytes.assign(static_cast<const char*>(LockResource(LoadResource(data, found))), SizeofResource(data, found));
+    if (data)
+        FreeLibrary(data);
+    return bytes;
 }
 
 TEST_F(VersionSelfTest, UnreadableOwnVersionIsReportedOnlyInTheConsole)
 {
-    for (const wchar_t* name : {L"VlmKdShell.com", L"VlmKdShell.exe"}) {
-        HANDLE update = BeginUpdateResourceW(module(name).c_str(), FALSE);
-        ASSERT_NE(nullptr, update);
+    const struct {
+        std::string resource;
+        std::string console;
+    } cases[] = {
         // A block too short for its own header: no version can be read from it.
-        char broken[8] = {};
-        ASSERT_TRUE(UpdateResourceW(update, RT_VERSION, MAKEINTRESOURCEW(1), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
-                                    broken, sizeof broken));
-        ASSERT_TRUE(EndUpdateResourceW(update, FALSE));
+        {std::string(8, '\0'), "FAILED: Unable to get module version of this module\n"},
+        {version_resource(qv_sibling_path(L"fixture_bad_number.exe")),
+         "FAILED: Unable to parse version string seven, 1, 2, 3\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.console);
+        ASSERT_FALSE(c.resource.empty());
+        for (const wchar_t* name : {L"VlmKdShell.com", L"VlmKdShell.exe"}) {
+            HANDLE update = BeginUpdateResourceW(module(name).c_str(), FALSE);
+            ASSERT_NE(nullptr, update);
+            ASSERT_TRUE(UpdateResourceW(update, RT_VERSION, MAKEINTRESOURCEW(1),
+                                        MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+                                        const_cast<char*>(c.resource.data()), static_cast<DWORD>(c.resource.size())));
+            ASSERT_TRUE(EndUpdateResourceW(update, FALSE));
+        }
+        EXPECT_EQ(c.console, run(module(L"VlmKdShell.com")).out);
+        QV_run_result gui = run(module(L"VlmKdShell.exe"));
+        EXPECT_TRUE(gui.boxes.empty());
+        EXPECT_EQ("", gui.out);
     }
-    EXPECT_EQ("FAILED: Unable to get module version of this module\n", run(module(L"VlmKdShell.com")).out);
-    QV_run_result gui = run(module(L"VlmKdShell.exe"));
-    EXPECT_TRUE(gui.boxes.empty());
-    EXPECT_EQ("", gui.out);
 }
 
 // Puts an installed driver back as it was, whatever the test did to it.
