@@ -18,6 +18,28 @@ std::wstring text(const wchar_t* value)
     return value ? value : L"(null)";
 }
 
+// A list argument as the driver reads it: up to the two terminators that end it,
+// each terminator written as "\0". The driver looks at no more than LIST_LIMIT
+// characters.
+constexpr size_t LIST_LIMIT = 1024;
+
+std::wstring list_text(const wchar_t* value)
+{
+    if (!value)
+        return L"(null)";
+    std::wstring list;
+    for (size_t i = 0; i < LIST_LIMIT; ++i) {
+        if (value[i] != L'\0') {
+            list += value[i];
+            continue;
+        }
+        list += L"\\0";
+        if (i > 0 && value[i - 1] == L'\0')
+            break;
+    }
+    return list;
+}
+
 class Sim_driver_com final : public Sim_unknown<IDxDriverCom, &IID_IDxDriverCom> {
 public:
     explicit Sim_driver_com(const Sim_driver_answers& answers) : answers_(answers) { sim_driver_lock(true); }
@@ -78,7 +100,7 @@ public:
     HRESULT STDMETHODCALLTYPE unexempt_current_process() override { return exempt(false); }
     HRESULT STDMETHODCALLTYPE is_attached(const wchar_t* argument, ULONG* status) override
     {
-        store_.record(L"is_attached", {text(argument)});
+        store_.record(L"is_attached", {list_text(argument)});
         if (answers_.all_fail || !status)
             return E_FAIL;
         if (SUCCEEDED(answers_.is_attached_result) && !answers_.is_attached_untouched)

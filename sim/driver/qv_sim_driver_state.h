@@ -7,7 +7,9 @@
 //     journal.txt  one UTF-8 line per method call, appended under the mutex
 //                  QV_SIM_DRIVER_MUTEX: "<pid>\t<method>[\t<argument>]...\n";
 //                  arguments as the method received them (numbers in decimal,
-//                  texts up to their first terminator, tabs and line ends as "?")
+//                  texts up to their first terminator, tabs and line ends as "?";
+//                  is_attached's list up to its double terminator, each
+//                  terminator as "\0": "disk 1\0\0")
 //     levels.bin   73 bytes, byte i the level (0 OFF .. 8 ON) last set for flag i,
 //                  0xFF for a flag never set
 //     exempt\<pid> an empty file for each process that is exempted right now

@@ -130,9 +130,33 @@ TEST_F(DriverCommands, TestCommandsPrintTheDriversAnswer)
         std::vector<QV_sim_driver_call> calls = qv_sim_driver_journal();
         EXPECT_EQ(entry.calls, methods(calls));
         if (!calls.empty()) {
-            EXPECT_EQ(std::vector<std::wstring>{L"disk 1"}, calls[0].arguments);
+            // is_attached reads its argument as a list: it must end in two terminators.
+            std::wstring argument = entry.calls[0] == L"is_attached" ? L"disk 1\\0\\0" : L"disk 1";
+            EXPECT_EQ(std::vector<std::wstring>{argument}, calls[0].arguments);
         }
     }
+}
+
+TEST_F(DriverCommands, TestCommandsTraceTheCallAndTheDriversStatus)
+{
+    qv_sim_driver_answer(L"is_attached_result", L"80004005");
+    qv_set_trace_switch(HKEY_CURRENT_USER, 1);
+    const std::wstring RECORD = L" VlmKdShell!dx_dc_invoke_command: ";
+    const std::vector<std::wstring> cases[] = {
+        {L"-is_attached", L"calling driver->is_attached(\"disk 1\")\n", L"back again: call_status 80004005\n"},
+        {L"-get_guid", L"calling driver->query_device_guid(\"disk 1\")\n", L"back again: call_status 00000000\n"},
+    };
+    for (const std::vector<std::wstring>& c : cases) {
+        qv_delete_trace_file();
+        console({c[0], L"disk 1"});
+        std::wstring trace = qv_read_trace_text();
+        size_t calling = trace.find(RECORD + c[1]), back = trace.find(RECORD + c[2]);
+        EXPECT_NE(std::wstring::npos, calling) << narrow(c[1]);
+        EXPECT_NE(std::wstring::npos, back) << narrow(c[2]);
+        EXPECT_LT(calling, back);
+    }
+    qv_clear_trace_switch();
+    qv_delete_trace_file();
 }
 
 TEST_F(DriverCommands, GuiBuildShowsEachNoticeAndRefusesTheTestCommands)
