@@ -21,7 +21,8 @@ inline std::wstring gui_build()
 
 // Wine now and then fails a process start under load: exit code 1, no output, no
 // box, no effect. The program itself always exits with 0, so exactly that signature
-// is tried once more; anything else is the program's own result.
+// is tried once more; anything else is the program's own result. (A start that
+// never happened at all is tried again by qv_run_child itself.)
 inline QV_run_result run_program(const std::wstring& command_line, const wchar_t* cwd)
 {
     QV_run_result run = qv_run_child(command_line, cwd);

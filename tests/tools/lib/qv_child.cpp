@@ -2,6 +2,7 @@
 
 #include "base/qv_command_line.h"
 
+#include <cstdio>
 #include <set>
 
 namespace {
@@ -119,26 +120,36 @@ std::wstring qv_box_text(HWND dialog)
     return text;
 }
 
-QV_run_result qv_run_child(const std::wstring& command_line, const wchar_t* cwd, DWORD timeout_ms)
+namespace {
+
+// One attempt at starting the child with its output going to out and err. On
+// failure result says which call failed and why.
+bool start_child(const std::wstring& command_line, const wchar_t* cwd, Pipe& out, Pipe& err,
+                 PROCESS_INFORMATION& pi, QV_run_result& result)
 {
-    QV_run_result result;
-    Pipe out, err;
-    if (!out.open() || !err.open())
-        return result;
+    if (!out.open() || !err.open()) {
+        result.failed_call = "CreatePipe";
+        result.start_error = GetLastError();
+        return false;
+    }
     STARTUPINFOW si{};
     si.cb = sizeof(si);
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     si.hStdOutput = out.write;
     si.hStdError = err.write;
-    PROCESS_INFORMATION pi{};
     std::wstring mutable_line = command_line;
-    if (!CreateProcessW(nullptr, mutable_line.data(), nullptr, nullptr, TRUE, 0, nullptr, cwd, &si, &pi))
-        return result;
-    result.started = true;
-    out.close_write();
-    err.close_write();
+    if (!CreateProcessW(nullptr, mutable_line.data(), nullptr, nullptr, TRUE, 0, nullptr, cwd, &si, &pi)) {
+        result.failed_call = "CreateProcessW";
+        result.start_error = GetLastError();
+        return false;
+    }
+    return true;
+}
 
+// Collects output and answers boxes until the child ends or its time is up.
+void watch_child(const PROCESS_INFORMATION& pi, Pipe& out, Pipe& err, DWORD timeout_ms, QV_run_result& result)
+{
     std::set<HWND> answered;
     ULONGLONG deadline = GetTickCount64() + timeout_ms;
     for (;;) {
@@ -156,9 +167,34 @@ QV_run_result qv_run_child(const std::wstring& command_line, const wchar_t* cwd,
     }
     drain_available(out.read, &result.out);
     drain_available(err.read, &result.err);
-    GetExitCodeProcess(pi.hProcess, &result.exit_code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+}
+
+} // namespace
+
+QV_run_result qv_run_child(const std::wstring& command_line, const wchar_t* cwd, DWORD timeout_ms)
+{
+    QV_run_result result;
+    for (int attempt = 0; attempt < 2 && !result.started; ++attempt) {
+        Pipe out, err;
+        PROCESS_INFORMATION pi{};
+        if (!start_child(command_line, cwd, out, err, pi, result))
+            continue;
+        result.started = true;
+        result.failed_call = nullptr;
+        result.start_error = 0;
+        out.close_write();
+        err.close_write();
+        watch_child(pi, out, err, timeout_ms, result);
+        GetExitCodeProcess(pi.hProcess, &result.exit_code);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    if (!result.started) {
+        char line[2048] = {};
+        WideCharToMultiByte(CP_ACP, 0, command_line.c_str(), -1, line, sizeof line - 1, nullptr, nullptr);
+        std::fprintf(stderr, "qv_run_child: %s failed twice, error %lu: %s\n", result.failed_call,
+                     static_cast<unsigned long>(result.start_error), line);
+    }
     return result;
 }
 

@@ -17,6 +17,10 @@ struct QV_box {
 
 struct QV_run_result {
     bool started = false;
+    // When the start never happened: the call that failed ("CreatePipe" or
+    // "CreateProcessW") and its error, from the last attempt.
+    const char* failed_call = nullptr;
+    DWORD start_error = 0;
     bool timed_out = false;
     DWORD exit_code = 0xFFFFFFFF;
     std::string out;
@@ -24,7 +28,9 @@ struct QV_run_result {
     std::vector<QV_box> boxes;
 };
 
-// Runs command_line (already quoted) in cwd (null: the current folder).
+// Runs command_line (already quoted) in cwd (null: the current folder). A start
+// that never happened (no pipe, no process) had no effect and is tried once more;
+// when that fails too, the failed call and its error go to standard error.
 QV_run_result qv_run_child(const std::wstring& command_line, const wchar_t* cwd = nullptr,
                            DWORD timeout_ms = 60000);
 
