@@ -48,8 +48,8 @@ qv_locked() {
 qv_configure() {
     [ -f "$QV_BUILD/build.ninja" ] && return 0
     mkdir -p "$QV_BUILD"
-    cmake --preset mingw -S "$QV_ROOT" -B "$QV_BUILD" >"$QV_BUILD.configure.log" 2>&1 \
-        || { cat "$QV_BUILD.configure.log" >&2; qv_fail "configuring the build failed"; return 1; }
+    cmake --preset mingw -S "$QV_ROOT" -B "$QV_BUILD" >"$QV_BUILD/configure.log" 2>&1 \
+        || { cat "$QV_BUILD/configure.log" >&2; qv_fail "configuring the build failed"; return 1; }
 }
 
 # qv_build [target...]: builds the targets (everything when none is named).
