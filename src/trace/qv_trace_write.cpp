@@ -21,7 +21,8 @@ constexpr const wchar_t* LOGGING_KEY = L"Software\\Velmora\\Corvessa\\Logging";
 constexpr const wchar_t* SWITCH_VALUE = L"EnableUserModeTrace";
 constexpr const wchar_t* FILE_NAME = L"TraceFile.qv";
 constexpr DWORD RECHECK_MS = 3000;
-constexpr DWORD FLAGS_AND_ATTRIBUTES = 0x80000080;  // write-through, normal
+// Write-through, normal, and a link opened as itself: the writer never follows one.
+constexpr DWORD FLAGS_AND_ATTRIBUTES = 0x80000080 | FILE_FLAG_OPEN_REPARSE_POINT;
 
 // Read without the mutex by the quick check; a stale read only delays a switch
 // by one record.
@@ -175,6 +176,40 @@ void write_pieces(HANDLE file, const wchar_t* text)
     }
 }
 
+// Wine opens a Unix symbolic link to a file as its target and shows no reparse
+// point; the opened file then carries the target's name, not the trace file's.
+bool named_as_trace_file(HANDLE file)
+{
+    struct {
+        FILE_NAME_INFO info;
+        wchar_t rest[2 * MAX_PATH];
+    } name;
+    if (!GetFileInformationByHandleEx(file, FileNameInfo, &name, sizeof name))
+        return false;
+    const wchar_t* text = name.info.FileName;
+    size_t end = name.info.FileNameLength / sizeof(wchar_t);
+    size_t start = end;
+    while (start > 0 && text[start - 1] != L'\\')
+        --start;
+    size_t length = end - start;
+    return length == std::wcslen(FILE_NAME) && _wcsnicmp(text + start, FILE_NAME, length) == 0;
+}
+
+// The temporary folder may be writable by others: a link or a second name planted
+// there as the trace file would make the writer append to a file it never meant
+// to write. Only a plain file under the trace file's one name is written to. The
+// by-handle queries used give the link count and the attributes without the
+// volume lookup of GetFileInformationByHandle, which costs more than a record.
+bool plain_file(HANDLE file)
+{
+    FILE_STANDARD_INFO standard;
+    FILE_ATTRIBUTE_TAG_INFO tag;
+    return GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard)
+           && standard.NumberOfLinks == 1
+           && GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag)
+           && (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 && named_as_trace_file(file);
+}
+
 void append_to_file(const wchar_t* text)
 {
     QV_trace_text path;
@@ -184,7 +219,10 @@ void append_to_file(const wchar_t* text)
                              FLAGS_AND_ATTRIBUTES, nullptr));
     if (!file)
         return;  // held by a writer outside our lock (another session): drop
-    if (GetLastError() != ERROR_ALREADY_EXISTS) {
+    bool created = GetLastError() != ERROR_ALREADY_EXISTS;
+    if (!plain_file(file.get()))
+        return;
+    if (created) {
         static constexpr BYTE BOM[] = {0xFF, 0xFE};
         write_bytes(file.get(), BOM, sizeof(BOM));
         g_at_line_start = true;
