@@ -11,6 +11,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <atomic>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -214,18 +215,41 @@ FNFCIDELETE(qv_cab_delete)
     return result;
 }
 
+// The folder named by TMP, else the system's temporary folder, with its "\".
+bool temp_folder(char* folder, size_t size)
+{
+    DWORD length = GetEnvironmentVariableA("TMP", folder, static_cast<DWORD>(size));
+    if (length == 0 || length >= size)
+        length = GetTempPathA(static_cast<DWORD>(size), folder);
+    if (length == 0 || length >= size - 1)
+        return false;
+    if (folder[length - 1] != '\\')
+        strcpy(folder + length, "\\");
+    return true;
+}
+
+// Names are made of the process id and a count. The runtime's tempnam picks a
+// free name and lets go of it again, so processes started together were handed
+// the same names, and the library's exclusive create then failed one of them.
 FNFCIGETTEMPFILE(qv_cab_temp_file)
 {
     (void)pv;
-    // An empty folder argument lets the runtime take the folder from TMP.
-    char* name = _tempnam("", "xx");
-    if (name == nullptr)
+    static std::atomic<unsigned> count{0};
+    char folder[MAX_PATH];
+    if (cbTempName <= 0 || !temp_folder(folder, sizeof folder))
         return FALSE;
-    bool fits = cbTempName > 0 && strlen(name) < static_cast<size_t>(cbTempName);
-    if (fits)
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char name[MAX_PATH + 32];
+        int written = _snprintf(name, sizeof name, "%sxx%lx_%x.tmp", folder, GetCurrentProcessId(), count++);
+        if (written < 0 || static_cast<size_t>(written) >= sizeof name
+            || static_cast<size_t>(written) >= static_cast<size_t>(cbTempName))
+            return FALSE;
+        if (GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES)
+            continue;  // left by an earlier process of the same id
         strcpy(pszTempName, name);
-    free(name);
-    return fits ? TRUE : FALSE;
+        return TRUE;
+    }
+    return FALSE;
 }
 
 bool qv_cab_next_name(const char* previous, int number, char* out, size_t out_size)

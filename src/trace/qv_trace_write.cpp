@@ -8,6 +8,8 @@
 #include "trace/qv_trace_seams.h"
 #include "trace/qv_trace_text.h"
 
+#include <winternl.h>
+
 #include <atomic>
 #include <cwchar>
 
@@ -30,6 +32,10 @@ std::atomic<DWORD> g_last_check{0};
 std::atomic<bool> g_switch_on{false};
 // Guarded by the trace mutex.
 bool g_at_line_start = true;
+// The index of the file last found under the trace file's name: its name is asked
+// again only when another file is met.
+bool g_named_known = false;
+LONGLONG g_named_index = 0;
 // The mutex handle stays open for the life of the process, so a record costs a
 // wait and a release instead of a create and a close.
 std::atomic<HANDLE> g_mutex{nullptr};
@@ -195,19 +201,38 @@ bool named_as_trace_file(HANDLE file)
     return length == std::wcslen(FILE_NAME) && _wcsnicmp(text + start, FILE_NAME, length) == 0;
 }
 
+// The file's index on its volume. GetFileInformationByHandle would give it too,
+// but its volume lookup costs more than a whole record under Wine.
+bool file_index(HANDLE file, LONGLONG* index)
+{
+    constexpr auto FILE_INTERNAL_INFORMATION = static_cast<FILE_INFORMATION_CLASS>(6);
+    LARGE_INTEGER internal{};
+    IO_STATUS_BLOCK status{};
+    if (NtQueryInformationFile(file, &status, &internal, sizeof internal, FILE_INTERNAL_INFORMATION) < 0)
+        return false;
+    *index = internal.QuadPart;
+    return true;
+}
+
 // The temporary folder may be writable by others: a link or a second name planted
 // there as the trace file would make the writer append to a file it never meant
-// to write. Only a plain file under the trace file's one name is written to. The
-// by-handle queries used give the link count and the attributes without the
-// volume lookup of GetFileInformationByHandle, which costs more than a record.
+// to write. Only a plain file with one name, the trace file's, is written to.
 bool plain_file(HANDLE file)
 {
     FILE_STANDARD_INFO standard;
     FILE_ATTRIBUTE_TAG_INFO tag;
-    return GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard)
-           && standard.NumberOfLinks == 1
-           && GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag)
-           && (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 && named_as_trace_file(file);
+    LONGLONG index = 0;
+    if (!GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard)
+        || standard.NumberOfLinks != 1 || !GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag)
+        || (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || !file_index(file, &index))
+        return false;
+    if (g_named_known && index == g_named_index)
+        return true;
+    if (!named_as_trace_file(file))
+        return false;
+    g_named_known = true;
+    g_named_index = index;
+    return true;
 }
 
 void append_to_file(const wchar_t* text)
@@ -240,6 +265,7 @@ void qv_trace_reset_writer_state()
     g_last_check = 0;
     g_switch_on = false;
     g_at_line_start = true;
+    g_named_known = false;
 }
 
 namespace {

@@ -7,7 +7,9 @@
 # user's trace file); every case runs from a scratch folder of its own inside it.
 # Needs root for the full disk (a small tmpfs).
 #
-#   faults.sh <folder of the built programs> <prefix folder>
+#   faults.sh <folder of the built programs> <prefix folder> [case...]
+#
+# With cases named, only those run.
 #
 # A case is a function that calls fail for each fault it finds; the list at the
 # end names the cases in the order they run.
@@ -15,6 +17,7 @@ set -uo pipefail
 
 bin=$(cd "$1" && pwd)
 export WINEPREFIX=$(realpath -m "$2")
+shift 2
 export QV_BUILD=$(cd "$bin/.." && pwd)
 source "$(dirname "$0")/../../scripts/lib/wine_env.sh"
 
@@ -229,15 +232,18 @@ blind_copy_onto_a_full_disk() {
 
 # ---- the run ----------------------------------------------------------------
 
-CASES=(
+ALL_CASES=(
     collect_beside_traced_runs
     concurrent_collects_beside_traced_runs
     trace_file_hard_link
     trace_file_symbolic_link
     blind_copy_onto_a_full_disk
 )
+CASES=("${@:-${ALL_CASES[@]}}")
 
 qv_prepare_prefix "$WINEPREFIX" 2>/dev/null || { echo "could not create the prefix $WINEPREFIX"; exit 1; }
+# A server left by an earlier run of this suite goes first: the prefix is ours alone.
+qv_stop_wine && "$WINE_SERVER" -w </dev/null >/dev/null 2>&1
 "$WINE_SERVER" -p </dev/null >/dev/null 2>&1 || { echo "could not start the wineserver"; exit 1; }
 qv_install_package 2>/dev/null || { echo "could not install the product package"; exit 1; }
 find_trace_file || exit 1
