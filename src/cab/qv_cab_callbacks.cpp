@@ -73,9 +73,17 @@ struct Source_end {
 std::mutex g_sources_lock;
 std::vector<Source_end> g_sources;
 
+// A descriptor number is open once at a time: an entry it still has belongs to
+// an earlier file closed without the close callback.
 bool remember_end(int descriptor, __int64 end)
 {
     std::lock_guard<std::mutex> lock(g_sources_lock);
+    for (Source_end& source : g_sources) {
+        if (source.descriptor == descriptor) {
+            source.end = end;
+            return true;
+        }
+    }
     try {
         g_sources.push_back({descriptor, end});
     } catch (const std::bad_alloc&) {
