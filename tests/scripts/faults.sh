@@ -64,6 +64,9 @@ run_tool() {
     (cd "$SCRATCH" && "$WINE_LOADER" "$bin/$tool" "$@" </dev/null >/dev/null 2>&1)
 }
 
+# What a run gave, for a failure message.
+ran() { echo "exit code $(cat "$SCRATCH/$1.rc"), $(stat -c %s "$SCRATCH/$1.out") bytes of output"; }
+
 # expect_rc <name> <code>
 expect_rc() {
     local rc; rc=$(cat "$SCRATCH/$1.rc" 2>/dev/null)
@@ -199,7 +202,7 @@ trace_file_link() {
     run unlinked -faults_unlinked
     [ "$(head -c 2 "$TRACE_FILE" 2>/dev/null | od -An -tx1 | tr -d ' ')" = fffe ] \
         || fail "the trace file after the link does not begin with a byte-order mark"
-    [ "$(argument_records -faults_unlinked)" = 1 ] || fail "the run after the link left no record"
+    [ "$(argument_records -faults_unlinked)" = 1 ] || fail "the run after the link left no record ($(ran unlinked))"
     [ "$(argument_records -faults_linked)" = 0 ] || fail "the run with the link traced into a new file"
     cmp -s "$other" "$SCRATCH/other.expected" || fail "the formerly linked file changed"
 }
