@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The installed program on a machine that misbehaves: trace collects beside
 # programs that are tracing, links planted as the trace file, a blind copy onto a
-# disk that fills up. Nothing may be lost and nothing outside the target touched.
+# disk that fills up, force deletes of trees that hold links. Nothing may be lost and nothing outside the target touched.
 #
 # Runs in a Wine prefix of its own (cases mount disks, plant links and fill the
 # user's trace file); every case runs from a scratch folder of its own inside it.
@@ -233,6 +233,49 @@ blind_copy_onto_a_full_disk() {
     [ "$left" = older.bin ] || fail "the small disk holds: $(echo $left)"
 }
 
+# ---- force delete -----------------------------------------------------------
+
+# A folder and a file outside the tree that links inside it point to.
+make_outside() {
+    mkdir -p "$SCRATCH/outside/deeper"
+    printf keep >"$SCRATCH/outside/keep.txt"
+    printf keep >"$SCRATCH/outside/deeper/keep.txt"
+}
+expect_outside_kept() {
+    [ "$(cat "$SCRATCH/outside/keep.txt" "$SCRATCH/outside/deeper/keep.txt" 2>/dev/null)" = keepkeep ] \
+        || fail "a file outside the path was deleted: $(cd "$SCRATCH" && find outside | tr '\n' ' ')"
+}
+# expect_force_delete_failed <name> <path>: the console build's failure text, byte for byte.
+expect_force_delete_failed() {
+    printf 'Failed to force delete %s\n' "$2" | cmp -s - "$SCRATCH/$1.out" \
+        || fail "$1 printed '$(cat "$SCRATCH/$1.out")'"
+}
+
+# A link to a folder outside, deep inside the tree: Wine cannot remove such a link
+# (RemoveDirectoryW answers 145), so nothing goes and the failure is shown.
+force_delete_link_inside_tree() {
+    make_outside
+    mkdir -p "$SCRATCH/tree/sub"
+    printf a >"$SCRATCH/tree/a.txt"
+    ln -s ../outside "$SCRATCH/tree/link"
+    ln -s ../../outside/deeper "$SCRATCH/tree/sub/link"
+    run delete -force_delete "$(in_scratch tree)"
+    expect_rc delete 0
+    expect_outside_kept
+    expect_force_delete_failed delete "$(in_scratch tree)"
+    [ -f "$SCRATCH/tree/a.txt" ] || fail "the tree was deleted in part"
+}
+
+# The path given is itself a link to a folder: the link is all that may go.
+force_delete_link_as_the_path() {
+    make_outside
+    ln -s outside "$SCRATCH/door"
+    run delete -force_delete "$(in_scratch door)"
+    expect_rc delete 0
+    expect_outside_kept
+    expect_force_delete_failed delete "$(in_scratch door)"
+}
+
 # ---- the run ----------------------------------------------------------------
 
 ALL_CASES=(
@@ -241,6 +284,8 @@ ALL_CASES=(
     trace_file_hard_link
     trace_file_symbolic_link
     blind_copy_onto_a_full_disk
+    force_delete_link_inside_tree
+    force_delete_link_as_the_path
 )
 CASES=("${@:-${ALL_CASES[@]}}")
 
