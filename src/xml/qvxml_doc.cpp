@@ -52,11 +52,23 @@ bool QVXML_doc::load_from_string(const wchar_t* text)
         return false;
     // A text with its own declaration brings the root and its attributes.
     QVXML_node* first = qvxml_node_of(root_.get()->child(0, nullptr));
-    if (first && first->is_declaration()) {
-        root_.get()->remove_child(first);
-        root_.reset(first);
-    }
+    if (first && first->is_declaration())
+        promote(first);
     return true;
+}
+
+// The declaration takes the default root's place. A declaration that closed
+// itself ("?/>", "/>") left the elements after it beside it: they move under it
+// in order, as if it had stayed open.
+void QVXML_doc::promote(QVXML_node* declaration)
+{
+    QVXML_node* old_root = root_.get();
+    old_root->remove_child(declaration);
+    while (QV_xml_node* next = old_root->child(0, nullptr)) {
+        old_root->remove_child(next);
+        declaration->append_child(next);
+    }
+    root_.reset(declaration);
 }
 
 std::wstring QVXML_doc::text_with_mark() const

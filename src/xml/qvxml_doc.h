@@ -32,6 +32,7 @@ private:
     std::wstring text_with_mark() const;
     bool load_bytes(char* bytes, DWORD size);
     bool load_8bit(const char* bytes);
+    void promote(QVXML_node* declaration);
 
     QV_unique<QVXML_node_traits> root_;
 };
