@@ -62,18 +62,24 @@ bool QVXML_node::set_attribute(const wchar_t* name, const wchar_t* value)
         found->value_.assign(value);
         return true;
     }
+    return append_attribute(last, name, name ? std::wcslen(name) : 0, value, value ? std::wcslen(value) : 0);
+}
+
+QVXML_attrib* QVXML_node::append_attribute(QVXML_attrib* last, const wchar_t* name, size_t name_length,
+                                           const wchar_t* value, size_t value_length)
+{
     QVXML_attrib* fresh = nullptr;
     try {
         fresh = new QVXML_attrib;
-        fresh->name_.assign(name);
-        fresh->value_.assign(value);
+        fresh->name_.assign(name, name_length);
+        fresh->value_.assign(value, value_length);
     } catch (const std::bad_alloc&) {
         delete fresh;
-        return false;
+        return nullptr;
     }
     fresh->prev_ = last;
     (last ? last->next_ : first_attrib_) = fresh;
-    return true;
+    return fresh;
 }
 
 bool QVXML_node::set_attribute_escaped(const wchar_t* name, const wchar_t* value)

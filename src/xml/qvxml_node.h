@@ -45,6 +45,10 @@ public:
     const QVXML_node* next_sibling() const { return next_sibling_; }
     const QVXML_attrib* first_attribute() const { return first_attrib_; }
     QVXML_buffer& text_buffer() { return text_; }
+    // A new attribute after last, which must be the list's last entry (null for an
+    // empty list); no search for the name. Null when it cannot be allocated.
+    QVXML_attrib* append_attribute(QVXML_attrib* last, const wchar_t* name, size_t name_length,
+                                   const wchar_t* value, size_t value_length);
     bool is_declaration() const { return name_.equals_no_case(L"?xml"); }
 
 private:
