@@ -12,9 +12,14 @@ QV_xml_doc* create_xml_doc()
     return new (std::nothrow) QVXML_doc;
 }
 
+QVXML_doc::QVXML_doc() : heap_(QVXML_heap::create())
+{
+}
+
 QVXML_doc::~QVXML_doc()
 {
     clear();
+    qvxml_drop(heap_);
 }
 
 void QVXML_doc::free_string(wchar_t* text)
@@ -27,15 +32,19 @@ void QVXML_doc::release()
     delete this;
 }
 
+// The tree's storage stays for the next tree (a load, create_new); clear gives it
+// back.
 void QVXML_doc::clear()
 {
     root_.reset();
+    if (heap_)
+        heap_->trim();
 }
 
 bool QVXML_doc::create_new()
 {
-    clear();
-    root_.reset(QVXML_node::create(L"?xml"));
+    root_.reset();
+    root_.reset(QVXML_node::create(L"?xml", heap_));
     return root_ && root_.get()->set_attribute(L"version", L"1.0");
 }
 
@@ -71,18 +80,18 @@ void QVXML_doc::promote(QVXML_node* declaration)
     root_.reset(declaration);
 }
 
-std::wstring QVXML_doc::text_with_mark() const
+void QVXML_doc::write_with_mark(QVXML_output& out) const
 {
-    std::wstring text(1, wchar_t(0xFEFF));
+    out.append(wchar_t(0xFEFF));
     if (root_)
-        qvxml_serialize(root_.get(), 0, text);
-    return text;
+        qvxml_serialize(root_.get(), 0, out);
 }
 
 wchar_t* QVXML_doc::to_string()
 {
-    std::wstring text = text_with_mark();
-    return qvxml_malloc_copy(text.c_str(), text.size());
+    QVXML_output out;
+    write_with_mark(out);
+    return out.release();
 }
 
 QV_xml_node* QVXML_doc::root()

@@ -95,7 +95,7 @@ bool QVXML_parser::parse_element(QVXML_node* parent, int depth)
     int node_depth = future_root ? 0 : depth + 1;
     if (node_depth > QVXML_MAX_DEPTH)
         return false;
-    QVXML_owned_node node(QVXML_node::create(p_, name_length));
+    QVXML_owned_node node(QVXML_node::create(p_, name_length, parent->heap()));
     if (!node)
         return false;
     p_ = skip(end);
