@@ -8,6 +8,12 @@ namespace {
 
 constexpr size_t PIECE_BYTES = 64 * 1024;
 
+// The free list of a small block: sizes 1 to 16 share list 0, 17 to 32 list 1, ...
+size_t class_of(size_t bytes, size_t grain)
+{
+    return bytes ? (bytes - 1) / grain : 0;
+}
+
 } // namespace
 
 QVXML_heap* QVXML_heap::create()
@@ -38,7 +44,7 @@ void* QVXML_heap::allocate(size_t bytes)
 {
     if (bytes > LARGEST_SMALL)
         return HeapAlloc(heap_, 0, bytes);
-    size_t index = (bytes + GRAIN - 1) / GRAIN - (bytes ? 1 : 0);
+    size_t index = class_of(bytes, GRAIN);
     void* block = free_[index];
     if (block)
         free_[index] = free_[index]->next;
@@ -80,7 +86,7 @@ void QVXML_heap::free(void* block, size_t bytes)
         HeapFree(heap_, 0, block);
         return;
     }
-    size_t index = (bytes + GRAIN - 1) / GRAIN - (bytes ? 1 : 0);
+    size_t index = class_of(bytes, GRAIN);
     auto* entry = static_cast<Free_block*>(block);
     entry->next = free_[index];
     free_[index] = entry;

@@ -2,8 +2,9 @@
 // The storage of one document's nodes, attributes and texts: a private heap
 // (HeapCreate) under free lists of small blocks carved from large pieces, so that
 // a parse does not pay the system heap's price for each name, value and text.
-// Every block freed is reused (a document loaded again reuses its pieces, whose
-// pages are already there); trim gives the pieces back when no block is in use,
+// Every block freed is reused, and once no block is in use (a tree destroyed
+// whole) the next tree is carved from the kept pieces again, in order, on pages
+// that are already there; trim gives the pieces back when no block is in use,
 // and the heap is destroyed with its last holder (the document, and each node
 // made on it, which may outlive the document once detached).
 //
