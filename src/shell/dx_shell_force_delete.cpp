@@ -6,6 +6,7 @@
 #include "shell/dx_shell_commands.h"
 #include "shell/dx_shell_elevation.h"
 #include "shell/dx_shell_output.h"
+#include "shell/dx_shell_tree_survey.h"
 #include "base/qv_command_line.h"
 #include "base/qv_message_box.h"
 #include "base/qv_paths.h"
@@ -30,15 +31,18 @@ void report(bool gui, const char* text)
         dx_shell_write_console(text);
 }
 
+// Made through the ANSI code page: the runtime's own conversion of a wide
+// argument fails on characters outside Latin-1 and would give an empty text.
 void report_failure(bool gui, const wchar_t* path)
 {
-    report(gui, QV_stringf("Failed to force delete %S\n", path).narrow());
+    report(gui, (QV_string(L"Failed to force delete ") + path + L"\n").narrow());
 }
 
-bool delete_folder(const wchar_t* path)
+// The shell is handed the absolute path the tree was surveyed under.
+bool delete_folder(const wchar_t* path, const QV_string& full)
 {
     QV_paths source;
-    source.add(QV_string(path));
+    source.add(full);
     SHFILEOPSTRUCTW operation{};
     operation.wFunc = FO_DELETE;
     operation.pFrom = source.file_list();
@@ -59,11 +63,41 @@ bool delete_file(const QV_string& name, const wchar_t* path, const wchar_t* as)
     return false;
 }
 
+bool remove_links(const wchar_t* path, const DX_tree_survey& survey)
+{
+    for (const DX_tree_link& link : survey.links) {
+        if (!dx_remove_link(link)) {
+            DWORD error = GetLastError();
+            qv_trace_printf(FORCE_DELETE, L"Failed to force delete %s: the link %s stays: %d\n", path,
+                            link.path.c_str(), error);
+            return false;
+        }
+    }
+    return true;
+}
+
+// The folder attempt, made only on a tree the shell can walk without leaving it:
+// links go first, as links; a path too long for the shell stops the attempt
+// before anything is deleted. A path that is itself a link is that link alone.
+bool delete_tree(const wchar_t* path)
+{
+    QV_path full = QV_path(path).full_path();
+    DX_tree_survey survey = dx_survey_tree(full);
+    if (!survey.complete || survey.too_long) {
+        DWORD error = survey.complete ? ERROR_FILENAME_EXCED_RANGE : ERROR_NOT_ENOUGH_MEMORY;
+        qv_trace_printf(FORCE_DELETE, L"Failed to force delete %s as folder: %d\n", path, static_cast<int>(error));
+        return false;
+    }
+    if (!remove_links(path, survey))
+        return false;
+    return survey.is_link || delete_folder(path, full);
+}
+
 // The three attempts in order; the first that works ends them.
 bool delete_exempted(const wchar_t* path)
 {
     return delete_file(QV_string(path) + ENCRYPTED_SUFFIX, path, L"encrypted file")
-           || delete_file(QV_string(path), path, L"plaintext file") || delete_folder(path);
+           || delete_file(QV_string(path), path, L"plaintext file") || delete_tree(path);
 }
 
 void delete_as_admin(bool gui, const wchar_t* path)
@@ -89,10 +123,14 @@ bool start_elevated(bool gui, const wchar_t* path)
 }
 
 // The shell's delete expands wildcards and would remove every match; a root
-// cannot be removed and must never be walked.
+// cannot be removed and must never be walked, however it is spelled
+// ("C:\Windows\..", "." in a root).
 bool refused(const wchar_t* path)
 {
-    return !path || !*path || std::wcspbrk(path, L"*?") || QV_path(path).is_root();
+    if (!path || !*path || std::wcspbrk(path, L"*?"))
+        return true;
+    QV_path typed(path);
+    return typed.is_root() || typed.full_path().is_root();
 }
 
 } // namespace

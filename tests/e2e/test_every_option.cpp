@@ -49,7 +49,8 @@ TEST(EveryOption, ReachesItsCommandInBothBuilds)
             SCOPED_TRACE(testing::PrintToString(args[0]) + (gui ? " GUI build" : " console build"));
             qv_write_file(sandbox + L"\\note.txt", "note");
             qv_write_file(sandbox + L"\\victim", "victim");
-            QV_run_result run = gui ? run_gui(args) : run_console(args);
+            // The sandbox is the current folder: force delete is among the options.
+            QV_run_result run = gui ? run_gui(args, sandbox.c_str()) : run_console(args, sandbox.c_str());
             EXPECT_EQ(0u, run.exit_code);
             EXPECT_FALSE(run.timed_out);
             EXPECT_FALSE(shows_usage(run));

@@ -89,7 +89,8 @@ TEST_F(ForceDeleteE2e, ProgramDeletingItsOwnFolderLeavesTheNeighbours)
     CreateDirectoryW(install.c_str(), nullptr);
     ASSERT_TRUE(CopyFileW(console_build().c_str(), (install + L"\\VlmKdShell.com").c_str(), FALSE));
     qv_write_file(install + L"\\VlmKdTray.dll");
-    QV_run_result run = qv_run_child(qv_command_line(install + L"\\VlmKdShell.com", {L"-force_delete", install}));
+    QV_run_result run =
+        qv_run_child(qv_command_line(install + L"\\VlmKdShell.com", {L"-force_delete", install}), sandbox_.c_str());
     EXPECT_EQ(0u, run.exit_code);
     // The running program cannot be removed, so the folder attempt fails as a whole
     // (Wine removes nothing; Windows removes what it reaches before the program).
@@ -99,6 +100,24 @@ TEST_F(ForceDeleteE2e, ProgramDeletingItsOwnFolderLeavesTheNeighbours)
     EXPECT_EQ(expected, run.out);
     EXPECT_TRUE(exists(sandbox_));
     EXPECT_TRUE(exists(in_sandbox(L"target")) && exists(in_sandbox(L"target dir sibling")));
+}
+
+// Names outside the ANSI code page keep a failure text: the characters it lacks
+// become its default character, never an empty text (or an empty box).
+TEST_F(ForceDeleteE2e, FailureTextOfANameOutsideTheCodePage)
+{
+    const std::pair<std::wstring, std::string> cases[] = {
+        {L"C:\\\u0416\u0443\u043A", "Failed to force delete C:\\???\n"},  // Cyrillic
+        {L"C:\\\u65E5\u672C", "Failed to force delete C:\\??\n"},         // CJK
+    };
+    for (const auto& [path, expected] : cases) {
+        SCOPED_TRACE(expected);
+        QV_run_result console = run_console({L"-force_delete_no_elevate", path}, sandbox_.c_str());
+        EXPECT_EQ(expected, console.out);
+        QV_run_result gui = run_gui({L"-force_delete_no_elevate", path}, sandbox_.c_str());
+        ASSERT_EQ(1u, gui.boxes.size());
+        EXPECT_EQ(widen_ascii(expected.c_str()), gui.boxes[0].text);
+    }
 }
 
 } // namespace

@@ -24,21 +24,43 @@ inline std::vector<std::wstring> qv_folder_entries(const std::wstring& folder)
     return names;
 }
 
-// Removes folder and everything in it, read-only files included; a folder that
-// is not there is no failure.
+// The form of an absolute path that the file functions take beyond MAX_PATH; a
+// relative path stays as it is.
+inline std::wstring qv_long_form(const std::wstring& path)
+{
+    if (path.rfind(L"\\\\", 0) == 0)
+        return path.rfind(L"\\\\?\\", 0) == 0 ? path : L"\\\\?\\UNC" + path.substr(1);
+    bool drive_absolute = path.size() > 2 && path[1] == L':' && path[2] == L'\\';
+    return drive_absolute && path.find(L'/') == std::wstring::npos ? L"\\\\?\\" + path : path;
+}
+
+// Removes folder and everything in it, read-only files and paths beyond MAX_PATH
+// included; a folder that is not there is no failure. A link is removed as a link,
+// never followed: a sandbox may hold one that points outside it (one that cannot
+// be removed stays, with its folder).
 inline void qv_remove_tree(const std::wstring& folder)
 {
-    for (const std::wstring& name : qv_folder_entries(folder)) {
-        std::wstring child = folder + L"\\" + name;
-        DWORD attributes = GetFileAttributesW(child.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            qv_remove_tree(child);
-        } else {
-            SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileW(child.c_str());
-        }
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(qv_long_form(folder + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            std::wstring child = qv_long_form(folder + L"\\" + name);
+            DWORD attributes = found.dwFileAttributes;
+            if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+                qv_remove_tree(folder + L"\\" + name);
+            } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveDirectoryW(child.c_str());
+            } else {
+                SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(child.c_str());
+            }
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
     }
-    RemoveDirectoryW(folder.c_str());
+    RemoveDirectoryW(qv_long_form(folder).c_str());
 }
 
 // Creates (or empties) the file at path and writes bytes into it; true when all went in.

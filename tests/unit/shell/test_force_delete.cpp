@@ -56,11 +56,20 @@ std::vector<std::wstring> trace_events()
     return events;
 }
 
+// Every case runs in a current folder of its own, with a canary file and folder:
+// a shell delete that strays works on the current folder, and it must never be the
+// build folder or the checkout.
 class ForceDelete : public QV_driver_test {
 protected:
     void SetUp() override
     {
         QV_driver_test::SetUp();
+        GetCurrentDirectoryW(MAX_PATH, saved_cwd_);
+        cwd_ = qv_fresh_sandbox(L"force delete cwd");
+        CreateDirectoryW((cwd_ + L"\\canary folder").c_str(), nullptr);
+        qv_write_file(cwd_ + L"\\canary folder\\canary.txt");
+        qv_write_file(cwd_ + L"\\canary.txt");
+        SetCurrentDirectoryW(cwd_.c_str());
         sandbox_ = qv_fresh_sandbox(L"force delete");
         qv_write_file(in_sandbox(L"neighbour.txt"));
         qv_write_file(in_sandbox(L"a.txt"));
@@ -69,15 +78,21 @@ protected:
     }
     void TearDown() override
     {
+        EXPECT_TRUE(exists(cwd_ + L"\\canary.txt") && exists(cwd_ + L"\\canary folder\\canary.txt"))
+            << "the current folder was touched";
+        SetCurrentDirectoryW(saved_cwd_);
         qv_clear_trace_switch();
         qv_delete_trace_file();
         qv_remove_tree(sandbox_);
+        qv_remove_tree(cwd_);
         QV_driver_test::TearDown();
     }
 
     std::wstring in_sandbox(const std::wstring& name) const { return sandbox_ + L"\\" + name; }
 
     std::wstring sandbox_;
+    std::wstring cwd_;
+    wchar_t saved_cwd_[MAX_PATH] = {};
 };
 
 struct Attempt_case {
@@ -119,6 +134,51 @@ TEST_F(ForceDelete, ExemptsAroundTheAttemptsInOrder)
     EXPECT_EQ(std::vector<std::wstring>{L"neighbour.txt"}, qv_folder_entries(sandbox_));
 }
 
+// A chain of folders under root whose deepest path, a file, has exactly deepest
+// characters; returns that file's path.
+std::wstring make_deep_tree(const std::wstring& root, size_t deepest)
+{
+    const std::wstring level(60, L'd');
+    std::wstring path = root;
+    CreateDirectoryW(path.c_str(), nullptr);
+    while (deepest - path.size() > level.size() + 2) {
+        path += L"\\" + level;
+        CreateDirectoryW(qv_long_form(path).c_str(), nullptr);
+    }
+    path += L"\\" + std::wstring(deepest - path.size() - 1, L'f');
+    qv_write_file(qv_long_form(path));
+    return path;
+}
+
+// The shell's delete cannot walk a path of MAX_PATH characters or more (Wine's then
+// empties the current folder): such a tree is kept whole and the failure shown, in
+// both builds; one a character shorter is deleted.
+TEST_F(ForceDelete, TreeTooDeepForTheShellIsKeptWhole)
+{
+    const std::pair<size_t, bool> cases[] = {{259, true}, {260, false}, {330, false}};
+    for (const auto& [deepest, deleted] : cases) {
+        for (bool gui : {false, true}) {
+            SCOPED_TRACE(testing::Message() << deepest << (gui ? " GUI" : " console"));
+            qv_captured_boxes().clear();
+            std::wstring tree = in_sandbox(L"lp");
+            std::wstring file = make_deep_tree(tree, deepest);
+            ASSERT_EQ(deepest, file.size());
+            ASSERT_TRUE(exists(qv_long_form(file)));
+            QV_stdout_capture out;
+            EXPECT_TRUE(dx_shell_force_delete(gui, tree.c_str(), false));
+            std::wstring failure = deleted ? L"" : L"Failed to force delete " + tree + L"\n";
+            EXPECT_EQ(gui ? "" : narrow(failure), out.text());
+            std::vector<std::wstring> boxes;
+            if (gui && !deleted)
+                boxes.push_back(L"Velmora Orrisguard|" + failure + L"|327696");
+            EXPECT_EQ(boxes, qv_captured_boxes());
+            EXPECT_EQ(!deleted, exists(qv_long_form(file)));
+            qv_remove_tree(tree);
+        }
+    }
+    EXPECT_NE(std::wstring::npos, qv_read_trace_text().find(L" as folder: 206\n"));
+}
+
 TEST_F(ForceDelete, AttemptsRunUnexemptedWhenTheComponentCannotBeCreated)
 {
     qv_sim_driver_answer(L"create_result", L"80040154");
@@ -144,8 +204,10 @@ TEST_F(ForceDelete, WildcardsRootsAndEmptyPathsAreRefusedBeforeAnything)
 {
     qv_write_file(in_sandbox(L"ab.txt"));
     // A root is refused by its form: Q: need not exist (the prefix's own C: is not put at risk).
+    // However the root is spelled: the full path decides.
     for (const std::wstring& path : {in_sandbox(L"*.txt"), in_sandbox(L"a?.txt"), std::wstring(L"Q:\\"),
-                                     std::wstring(L"")}) {
+                                     std::wstring(L""), std::wstring(L"Q:\\x\\.."), std::wstring(L"Q:."),
+                                     std::wstring(L"Q:\\.")}) {
         SCOPED_TRACE(narrow(path));
         QV_stdout_capture out;
         EXPECT_FALSE(dx_shell_force_delete(false, path.c_str(), false));
