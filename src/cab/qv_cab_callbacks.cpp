@@ -11,24 +11,24 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <atomic>
 #include <cstring>
+#include <mutex>
+#include <new>
+#include <vector>
 
 namespace {
 
-// Last-write time of an open file as local DOS date and time.
-bool dos_write_time(HANDLE file, USHORT* date, USHORT* time)
+// A last-write time as local DOS date and time.
+void dos_write_time(const FILETIME& written, USHORT* date, USHORT* time)
 {
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(file, &info))
-        return false;
     FILETIME local;
-    FileTimeToLocalFileTime(&info.ftLastWriteTime, &local);
+    FileTimeToLocalFileTime(&written, &local);
     WORD dos_date = 0;
     WORD dos_time = 0;
     FileTimeToDosDateTime(&local, &dos_date, &dos_time);
     *date = dos_date;
     *time = dos_time;
-    return true;
 }
 
 // Only read-only, hidden, system and archive travel into the archive.
@@ -41,16 +41,92 @@ USHORT kept_attributes(const char* name)
                                              FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE));
 }
 
-// Date, time and attributes of a file that no one is writing to: the open shares
-// reads only, so a file held open for writing is refused here.
-bool read_open_info(const char* name, USHORT* date, USHORT* time, USHORT* attributes)
+// Sources are opened sharing reads and writes: a trace writer appending to a
+// source is never kept out by an archive being made, and never keeps it out.
+QV_file open_source(const char* name)
 {
-    QV_file file(CreateFileA(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file.valid() || !dos_write_time(file.get(), date, time))
+    return QV_file(CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+}
+
+// Date, time, attributes and size of an open source.
+bool read_open_info(HANDLE file, const char* name, USHORT* date, USHORT* time, USHORT* attributes,
+                    __int64* size)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(file, &info))
         return false;
+    dos_write_time(info.ftLastWriteTime, date, time);
     *attributes = kept_attributes(name);
+    *size = (static_cast<__int64>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
     return true;
+}
+
+// The end each open source had when it was opened, by descriptor. The library
+// reads a source up to the end it finds, so reads and seeks stop at this end: a
+// file that grows meanwhile is archived as the bytes it held at the open, its
+// size and its data agreeing. Writers on other threads share the table.
+struct Source_end {
+    int descriptor;
+    __int64 end;
+};
+std::mutex g_sources_lock;
+std::vector<Source_end> g_sources;
+
+// A descriptor number is open once at a time: an entry it still has belongs to
+// an earlier file closed without the close callback.
+bool remember_end(int descriptor, __int64 end)
+{
+    std::lock_guard<std::mutex> lock(g_sources_lock);
+    for (Source_end& source : g_sources) {
+        if (source.descriptor == descriptor) {
+            source.end = end;
+            return true;
+        }
+    }
+    try {
+        g_sources.push_back({descriptor, end});
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+// False for a descriptor that is not an open source (the library's scratch files).
+bool end_of(int descriptor, __int64* end)
+{
+    std::lock_guard<std::mutex> lock(g_sources_lock);
+    for (const Source_end& source : g_sources) {
+        if (source.descriptor == descriptor) {
+            *end = source.end;
+            return true;
+        }
+    }
+    return false;
+}
+
+void forget_end(int descriptor)
+{
+    std::lock_guard<std::mutex> lock(g_sources_lock);
+    for (size_t i = 0; i < g_sources.size(); ++i) {
+        if (g_sources[i].descriptor == descriptor) {
+            g_sources[i] = g_sources.back();
+            g_sources.pop_back();
+            return;
+        }
+    }
+}
+
+// The count a read may take from descriptor without passing a source's end.
+UINT readable_count(int descriptor, UINT wanted)
+{
+    __int64 end = 0;
+    if (!end_of(descriptor, &end))
+        return wanted;
+    __int64 position = _telli64(descriptor);
+    if (position < 0 || position >= end)
+        return 0;
+    return end - position < static_cast<__int64>(wanted) ? static_cast<UINT>(end - position) : wanted;
 }
 
 }  // namespace
@@ -78,16 +154,26 @@ FNFCIOPEN(qv_cab_open)
     // the last descriptor closes, so a process killed midway leaves none behind.
     if ((oflag & _O_CREAT) && (oflag & _O_EXCL))
         oflag |= _O_TEMPORARY;
-    int descriptor = _sopen(pszFile, oflag, _SH_DENYWR, pmode);
-    if (descriptor == -1)
+    // Shared like a source the open-information callback opens; a file opened
+    // for reading only is a source, read up to the end it has now.
+    int descriptor = _sopen(pszFile, oflag, _SH_DENYNO, pmode);
+    if (descriptor == -1) {
         *err = errno;
+        return -1;
+    }
+    if ((oflag & (_O_WRONLY | _O_RDWR)) == 0 && !remember_end(descriptor, _filelengthi64(descriptor))) {
+        _close(descriptor);
+        *err = ENOMEM;
+        return -1;
+    }
     return descriptor;
 }
 
 FNFCIREAD(qv_cab_read)
 {
     (void)pv;
-    int count = _read(static_cast<int>(hf), memory, cb);
+    int descriptor = static_cast<int>(hf);
+    int count = _read(descriptor, memory, readable_count(descriptor, cb));
     if (count != static_cast<int>(cb))
         *err = errno;
     return static_cast<UINT>(count);
@@ -105,6 +191,7 @@ FNFCIWRITE(qv_cab_write)
 FNFCICLOSE(qv_cab_close)
 {
     (void)pv;
+    forget_end(static_cast<int>(hf));
     int result = _close(static_cast<int>(hf));
     if (result != 0)
         *err = errno;
@@ -114,6 +201,11 @@ FNFCICLOSE(qv_cab_close)
 FNFCISEEK(qv_cab_seek)
 {
     (void)pv;
+    __int64 end = 0;
+    if (seektype == SEEK_END && end_of(static_cast<int>(hf), &end)) {
+        dist = static_cast<long>(end + dist);  // from the end the source had when it was opened
+        seektype = SEEK_SET;
+    }
     long position = _lseek(static_cast<int>(hf), dist, seektype);
     if (position == -1)
         *err = errno;
@@ -131,18 +223,41 @@ FNFCIDELETE(qv_cab_delete)
     return result;
 }
 
+// The folder named by TMP, else the system's temporary folder, with its "\".
+bool temp_folder(char* folder, size_t size)
+{
+    DWORD length = GetEnvironmentVariableA("TMP", folder, static_cast<DWORD>(size));
+    if (length == 0 || length >= size)
+        length = GetTempPathA(static_cast<DWORD>(size), folder);
+    if (length == 0 || length >= size - 1)
+        return false;
+    if (folder[length - 1] != '\\')
+        strcpy(folder + length, "\\");
+    return true;
+}
+
+// Names are made of the process id and a count. The runtime's tempnam picks a
+// free name and lets go of it again, so processes started together were handed
+// the same names, and the library's exclusive create then failed one of them.
 FNFCIGETTEMPFILE(qv_cab_temp_file)
 {
     (void)pv;
-    // An empty folder argument lets the runtime take the folder from TMP.
-    char* name = _tempnam("", "xx");
-    if (name == nullptr)
+    static std::atomic<unsigned> count{0};
+    char folder[MAX_PATH];
+    if (cbTempName <= 0 || !temp_folder(folder, sizeof folder))
         return FALSE;
-    bool fits = cbTempName > 0 && strlen(name) < static_cast<size_t>(cbTempName);
-    if (fits)
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char name[MAX_PATH + 32];
+        int written = _snprintf(name, sizeof name, "%sxx%lx_%x.tmp", folder, GetCurrentProcessId(), count++);
+        if (written < 0 || static_cast<size_t>(written) >= sizeof name
+            || static_cast<size_t>(written) >= static_cast<size_t>(cbTempName))
+            return FALSE;
+        if (GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES)
+            continue;  // left by an earlier process of the same id
         strcpy(pszTempName, name);
-    free(name);
-    return fits ? TRUE : FALSE;
+        return TRUE;
+    }
+    return FALSE;
 }
 
 bool qv_cab_next_name(const char* previous, int number, char* out, size_t out_size)
@@ -191,17 +306,30 @@ FNFCISTATUS(qv_cab_status)
 
 bool qv_cab_source_readable(const char* name)
 {
+    QV_file file = open_source(name);
     USHORT date = 0, time = 0, attributes = 0;
-    return read_open_info(name, &date, &time, &attributes);
+    __int64 size = 0;
+    return file.valid() && read_open_info(file.get(), name, &date, &time, &attributes, &size);
 }
 
+// One open serves the library: the end it reads to is the size this open saw.
 FNFCIGETOPENINFO(qv_cab_open_info)
 {
     (void)pv;
-    if (!read_open_info(pszName, pdate, ptime, pattribs))
+    QV_file file = open_source(pszName);
+    __int64 size = 0;
+    if (!file.valid() || !read_open_info(file.get(), pszName, pdate, ptime, pattribs, &size))
         return -1;
-    int descriptor = _sopen(pszName, _O_RDONLY | _O_BINARY, _SH_DENYWR);
-    if (descriptor == -1)
+    int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(file.get()), _O_RDONLY | _O_BINARY);
+    if (descriptor == -1) {
         *err = errno;
+        return -1;
+    }
+    file.release();  // the descriptor owns the handle now
+    if (!remember_end(descriptor, size)) {
+        _close(descriptor);
+        *err = ENOMEM;
+        return -1;
+    }
     return descriptor;
 }

@@ -3,7 +3,9 @@
 // Files are runtime descriptors; failures leave the runtime's errno in the
 // library's error slot so that it lands in the writer's error record. Files the
 // library creates exclusively (its scratch files) are deleted when closed, and
-// deleting a file that is already gone succeeds.
+// deleting a file that is already gone succeeds. Sources are opened sharing reads
+// and writes, so programs tracing into them go on while an archive is made; the
+// library reads each source up to the end it had when it was opened.
 
 #include <windows.h>
 #include <fci.h>

@@ -60,15 +60,42 @@ bool readable(const QV_path& path)
     return file.valid();
 }
 
-// The copy overwrites, but the driver's suffixed destination must go first. Never
-// another name of the source itself, and never while the copy cannot read its
-// source: the destination would be lost and nothing put in its place.
-void remove_old_destination(const Blind_copy_names& names, const QV_path& from)
+bool read_only(const QV_path& path)
+{
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+// An old destination moved out of the copy's way, under a free name in its folder.
+struct Set_aside {
+    QV_path old;
+    QV_path aside;  // empty when nothing was moved
+};
+
+// The copy overwrites, but the driver's suffixed destination must go first. It is
+// moved aside rather than deleted, so that a copy that fails (a full disk) loses
+// nothing. Never another name of the source itself, never while the copy cannot
+// read its source, and never a read-only file: the copy meets that one as the
+// removal did, and is refused where the system protects it.
+Set_aside move_old_destination_aside(const Blind_copy_names& names, const QV_path& from)
 {
     const QV_path& old = names.destination_suffixed.exists() ? names.destination_suffixed : names.destination;
-    if (same_file(old, names.source) || same_file(old, from) || !readable(from))
-        return;
-    DeleteFileW(old.c_str());
+    if (!old.exists() || same_file(old, names.source) || same_file(old, from) || !readable(from) || read_only(old))
+        return {};
+    QV_path aside = (old + L".old").unique_name();
+    if (!aside.has_text() || !MoveFileW(old.c_str(), aside.c_str()))
+        return {};
+    return {old, aside};
+}
+
+// A failed copy takes back what it left under the destination name, when the
+// name was free before it, and the old destination returns.
+void undo_failed_copy(const QV_path& to, bool to_was_free, const Set_aside& set_aside)
+{
+    if (to_was_free)
+        DeleteFileW(to.c_str());
+    if (set_aside.aside.has_text())
+        MoveFileW(set_aside.aside.c_str(), set_aside.old.c_str());
 }
 
 class Ole_scope {
@@ -121,11 +148,17 @@ void dx_shell_blind_copy(bool gui, const QV_path& source, const QV_path& destina
     bool offered_suffixed = names.source_suffixed.exists();
     const QV_path& from = offered_suffixed ? names.source_suffixed : names.source;
     const QV_path& to = offered_suffixed ? names.destination_suffixed : names.destination;
+    Set_aside set_aside;
     if (source_exists && !same_path(names.source, names.destination))
-        remove_old_destination(names, from);
+        set_aside = move_old_destination_aside(names, from);
+    bool to_was_free = !to.exists();
     if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) {
-        report_copy_failure(gui, GetLastError());
+        DWORD code = GetLastError();
+        undo_failed_copy(to, to_was_free, set_aside);
+        report_copy_failure(gui, code);
         return;
     }
+    if (set_aside.aside.has_text())
+        DeleteFileW(set_aside.aside.c_str());
     copy_special_info(from, to);
 }

@@ -8,6 +8,8 @@
 #include "trace/qv_trace_seams.h"
 #include "trace/qv_trace_text.h"
 
+#include <winternl.h>
+
 #include <atomic>
 #include <cwchar>
 
@@ -21,7 +23,8 @@ constexpr const wchar_t* LOGGING_KEY = L"Software\\Velmora\\Corvessa\\Logging";
 constexpr const wchar_t* SWITCH_VALUE = L"EnableUserModeTrace";
 constexpr const wchar_t* FILE_NAME = L"TraceFile.qv";
 constexpr DWORD RECHECK_MS = 3000;
-constexpr DWORD FLAGS_AND_ATTRIBUTES = 0x80000080;  // write-through, normal
+// Write-through, normal, and a link opened as itself: the writer never follows one.
+constexpr DWORD FLAGS_AND_ATTRIBUTES = 0x80000080 | FILE_FLAG_OPEN_REPARSE_POINT;
 
 // Read without the mutex by the quick check; a stale read only delays a switch
 // by one record.
@@ -29,6 +32,10 @@ std::atomic<DWORD> g_last_check{0};
 std::atomic<bool> g_switch_on{false};
 // Guarded by the trace mutex.
 bool g_at_line_start = true;
+// The index of the file last found under the trace file's name: its name is asked
+// again only when another file is met.
+bool g_named_known = false;
+LONGLONG g_named_index = 0;
 // The mutex handle stays open for the life of the process, so a record costs a
 // wait and a release instead of a create and a close.
 std::atomic<HANDLE> g_mutex{nullptr};
@@ -175,6 +182,59 @@ void write_pieces(HANDLE file, const wchar_t* text)
     }
 }
 
+// Wine opens a Unix symbolic link to a file as its target and shows no reparse
+// point; the opened file then carries the target's name, not the trace file's.
+bool named_as_trace_file(HANDLE file)
+{
+    struct {
+        FILE_NAME_INFO info;
+        wchar_t rest[2 * MAX_PATH];
+    } name;
+    if (!GetFileInformationByHandleEx(file, FileNameInfo, &name, sizeof name))
+        return false;
+    const wchar_t* text = name.info.FileName;
+    size_t end = name.info.FileNameLength / sizeof(wchar_t);
+    size_t start = end;
+    while (start > 0 && text[start - 1] != L'\\')
+        --start;
+    size_t length = end - start;
+    return length == std::wcslen(FILE_NAME) && _wcsnicmp(text + start, FILE_NAME, length) == 0;
+}
+
+// The file's index on its volume. GetFileInformationByHandle would give it too,
+// but its volume lookup costs more than a whole record under Wine.
+bool file_index(HANDLE file, LONGLONG* index)
+{
+    constexpr auto FILE_INTERNAL_INFORMATION = static_cast<FILE_INFORMATION_CLASS>(6);
+    LARGE_INTEGER internal{};
+    IO_STATUS_BLOCK status{};
+    if (NtQueryInformationFile(file, &status, &internal, sizeof internal, FILE_INTERNAL_INFORMATION) < 0)
+        return false;
+    *index = internal.QuadPart;
+    return true;
+}
+
+// The temporary folder may be writable by others: a link or a second name planted
+// there as the trace file would make the writer append to a file it never meant
+// to write. Only a plain file with one name, the trace file's, is written to.
+bool plain_file(HANDLE file)
+{
+    FILE_STANDARD_INFO standard;
+    FILE_ATTRIBUTE_TAG_INFO tag;
+    LONGLONG index = 0;
+    if (!GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard)
+        || standard.NumberOfLinks != 1 || !GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag)
+        || (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || !file_index(file, &index))
+        return false;
+    if (g_named_known && index == g_named_index)
+        return true;
+    if (!named_as_trace_file(file))
+        return false;
+    g_named_known = true;
+    g_named_index = index;
+    return true;
+}
+
 void append_to_file(const wchar_t* text)
 {
     QV_trace_text path;
@@ -184,7 +244,10 @@ void append_to_file(const wchar_t* text)
                              FLAGS_AND_ATTRIBUTES, nullptr));
     if (!file)
         return;  // held by a writer outside our lock (another session): drop
-    if (GetLastError() != ERROR_ALREADY_EXISTS) {
+    bool created = GetLastError() != ERROR_ALREADY_EXISTS;
+    if (!plain_file(file.get()))
+        return;
+    if (created) {
         static constexpr BYTE BOM[] = {0xFF, 0xFE};
         write_bytes(file.get(), BOM, sizeof(BOM));
         g_at_line_start = true;
@@ -202,6 +265,7 @@ void qv_trace_reset_writer_state()
     g_last_check = 0;
     g_switch_on = false;
     g_at_line_start = true;
+    g_named_known = false;
 }
 
 namespace {

@@ -6,6 +6,7 @@
 
 class QVXML_attrib final : public QV_xml_attrib {
 public:
+    explicit QVXML_attrib(QVXML_heap* heap) : name_(QVXML_buffer::DEFAULT_STEP, heap), value_(QVXML_buffer::DEFAULT_STEP, heap) {}
     const wchar_t* name() const override { return name_.c_str(); }
     const wchar_t* value() const override { return value_.c_str(); }
 

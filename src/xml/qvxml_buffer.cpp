@@ -1,5 +1,7 @@
 #include "xml/qvxml_buffer.h"
 
+#include "xml/qvxml_heap.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
@@ -9,9 +11,14 @@
 
 namespace {
 
-wchar_t* allocate(int32_t capacity)
+size_t bytes_for(size_t capacity)
 {
-    auto* data = static_cast<wchar_t*>(std::malloc((static_cast<size_t>(capacity) + 1) * sizeof(wchar_t)));
+    return (capacity + 1) * sizeof(wchar_t);
+}
+
+wchar_t* allocate(int32_t capacity, QVXML_heap* heap)
+{
+    auto* data = static_cast<wchar_t*>(qvxml_allocate(heap, bytes_for(static_cast<size_t>(capacity))));
     if (!data)
         throw std::bad_alloc();
     data[0] = L'\0';
@@ -45,14 +52,14 @@ bool qvxml_is_space(wchar_t c)
     return std::iswspace(c) != 0;
 }
 
-QVXML_buffer::QVXML_buffer(int32_t grow_step)
-    : capacity(grow_step > 0 ? grow_step : DEFAULT_STEP), data(allocate(capacity)), step(capacity)
+QVXML_buffer::QVXML_buffer(int32_t grow_step, QVXML_heap* heap)
+    : capacity(grow_step > 0 ? grow_step : DEFAULT_STEP), data(allocate(capacity, heap)), step(capacity), heap_(heap)
 {
 }
 
 QVXML_buffer::~QVXML_buffer()
 {
-    std::free(data);
+    qvxml_free(heap_, data, bytes_for(static_cast<size_t>(capacity)));
 }
 
 void QVXML_buffer::grow(size_t n)
@@ -63,7 +70,7 @@ void QVXML_buffer::grow(size_t n)
     size_t wanted = (n / static_cast<size_t>(step) + 1) * static_cast<size_t>(step);
     if (n >= INT32_MAX || wanted >= INT32_MAX)
         throw std::bad_alloc();
-    void* grown = std::realloc(data, (wanted + 1) * sizeof(wchar_t));
+    void* grown = qvxml_reallocate(heap_, data, bytes_for(static_cast<size_t>(capacity)), bytes_for(wanted));
     if (!grown)
         throw std::bad_alloc();
     data = static_cast<wchar_t*>(grown);
@@ -87,7 +94,7 @@ void QVXML_buffer::assign(const wchar_t* text, size_t count)
         return;
     }
     // Built aside first: the text may lie inside this buffer.
-    QVXML_buffer fresh(step);
+    QVXML_buffer fresh(step, heap_);
     fresh.append(text, count);
     swap(fresh);
 }
@@ -151,6 +158,7 @@ void QVXML_buffer::swap(QVXML_buffer& other)
     std::swap(data, other.data);
     std::swap(step, other.step);
     std::swap(length_, other.length_);
+    std::swap(heap_, other.heap_);
 }
 
 bool qvxml_equals_no_case(const wchar_t* text, const wchar_t* piece, size_t count)

@@ -5,11 +5,14 @@
 #include <cstddef>
 #include <cstdint>
 
+class QVXML_heap;
+
 struct QVXML_buffer {
     static constexpr int32_t DEFAULT_STEP = 64;
 
-    // The empty text with a capacity of one step.
-    explicit QVXML_buffer(int32_t grow_step = DEFAULT_STEP);
+    // The empty text with a capacity of one step, stored on that heap (null: the
+    // C runtime's).
+    explicit QVXML_buffer(int32_t grow_step = DEFAULT_STEP, QVXML_heap* heap = nullptr);
     ~QVXML_buffer();
     QVXML_buffer(const QVXML_buffer&) = delete;
     QVXML_buffer& operator=(const QVXML_buffer&) = delete;
@@ -41,6 +44,8 @@ struct QVXML_buffer {
     void clear();
     // Exchanges the texts (for results built aside and then taken over whole).
     void swap(QVXML_buffer& other);
+    // Where the text is stored; texts built aside for this one go there too.
+    QVXML_heap* heap() const { return heap_; }
 
     int32_t capacity;
     wchar_t* data;
@@ -49,6 +54,7 @@ struct QVXML_buffer {
 private:
     // Kept so that appending does not measure the text every time.
     size_t length_ = 0;
+    QVXML_heap* heap_;
 };
 
 // ASCII-only case folding, as the default locale's case-insensitive comparison does it.

@@ -12,9 +12,14 @@ QV_xml_doc* create_xml_doc()
     return new (std::nothrow) QVXML_doc;
 }
 
+QVXML_doc::QVXML_doc() : heap_(QVXML_heap::create())
+{
+}
+
 QVXML_doc::~QVXML_doc()
 {
     clear();
+    qvxml_drop(heap_);
 }
 
 void QVXML_doc::free_string(wchar_t* text)
@@ -27,15 +32,19 @@ void QVXML_doc::release()
     delete this;
 }
 
+// The tree's storage stays for the next tree (a load, create_new); clear gives it
+// back.
 void QVXML_doc::clear()
 {
     root_.reset();
+    if (heap_)
+        heap_->trim();
 }
 
 bool QVXML_doc::create_new()
 {
-    clear();
-    root_.reset(QVXML_node::create(L"?xml"));
+    root_.reset();
+    root_.reset(QVXML_node::create(L"?xml", heap_));
     return root_ && root_.get()->set_attribute(L"version", L"1.0");
 }
 
@@ -52,25 +61,37 @@ bool QVXML_doc::load_from_string(const wchar_t* text)
         return false;
     // A text with its own declaration brings the root and its attributes.
     QVXML_node* first = qvxml_node_of(root_.get()->child(0, nullptr));
-    if (first && first->is_declaration()) {
-        root_.get()->remove_child(first);
-        root_.reset(first);
-    }
+    if (first && first->is_declaration())
+        promote(first);
     return true;
 }
 
-std::wstring QVXML_doc::text_with_mark() const
+// The declaration takes the default root's place. A declaration that closed
+// itself ("?/>", "/>") left the elements after it beside it: they move under it
+// in order, as if it had stayed open.
+void QVXML_doc::promote(QVXML_node* declaration)
 {
-    std::wstring text(1, wchar_t(0xFEFF));
+    QVXML_node* old_root = root_.get();
+    old_root->remove_child(declaration);
+    while (QV_xml_node* next = old_root->child(0, nullptr)) {
+        old_root->remove_child(next);
+        declaration->append_child(next);
+    }
+    root_.reset(declaration);
+}
+
+void QVXML_doc::write_with_mark(QVXML_output& out) const
+{
+    out.append(wchar_t(0xFEFF));
     if (root_)
-        qvxml_serialize(root_.get(), 0, text);
-    return text;
+        qvxml_serialize(root_.get(), 0, out);
 }
 
 wchar_t* QVXML_doc::to_string()
 {
-    std::wstring text = text_with_mark();
-    return qvxml_malloc_copy(text.c_str(), text.size());
+    QVXML_output out;
+    write_with_mark(out);
+    return out.release();
 }
 
 QV_xml_node* QVXML_doc::root()

@@ -3,13 +3,14 @@
 
 #include "xml/qv_xml_doc.h"
 #include "base/qv_unique.h"
+#include "xml/qvxml_heap.h"
 #include "xml/qvxml_node.h"
 
-#include <string>
+class QVXML_output;
 
 class QVXML_doc final : public QV_xml_doc {
 public:
-    QVXML_doc() = default;
+    QVXML_doc();
     ~QVXML_doc() override;
     QVXML_doc(const QVXML_doc&) = delete;
     QVXML_doc& operator=(const QVXML_doc&) = delete;
@@ -29,9 +30,13 @@ public:
 
 private:
     // U+FEFF and the serialized root.
-    std::wstring text_with_mark() const;
+    void write_with_mark(QVXML_output& out) const;
     bool load_bytes(char* bytes, DWORD size);
     bool load_8bit(const char* bytes);
+    void promote(QVXML_node* declaration);
 
+    // The tree's storage, made with the document and ended with it (or with the
+    // last node detached from it); null leaves the tree on the C runtime's heap.
+    QVXML_heap* heap_;
     QV_unique<QVXML_node_traits> root_;
 };

@@ -3,6 +3,7 @@
 
 #include "base/qv_unique.h"
 #include "xml/qvxml_parser.h"
+#include "xml/qvxml_serializer.h"
 
 #include <cstdlib>
 
@@ -91,9 +92,11 @@ bool QVXML_doc::save_to_handle(HANDLE file)
 {
     if (!root_ || file == INVALID_HANDLE_VALUE)
         return false;
-    std::wstring text = text_with_mark();
-    if (text.size() > MAXDWORD / sizeof(wchar_t))
+    QVXML_output text;
+    write_with_mark(text);
+    if (text.length() > MAXDWORD / sizeof(wchar_t))
         return false;
     DWORD written = 0;
-    return WriteFile(file, text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &written, nullptr) != FALSE;
+    return WriteFile(file, text.data(), static_cast<DWORD>(text.length() * sizeof(wchar_t)), &written, nullptr) !=
+           FALSE;
 }

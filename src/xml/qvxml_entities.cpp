@@ -1,5 +1,7 @@
 #include "xml/qvxml_entities.h"
 
+#include "xml/qvxml_serializer.h"
+
 #include <cwchar>
 
 namespace {
@@ -107,13 +109,13 @@ void escape_entities(QVXML_buffer& text)
         growth += escape_growth(*p);
     if (!growth)
         return;
-    QVXML_buffer out(text.step);
+    QVXML_buffer out(text.step, text.heap());
     out.grow(text.length() + growth);
     append_escaped(out, text.c_str());
     text.swap(out);
 }
 
-void qvxml_append_escaped(std::wstring& out, const wchar_t* text)
+void qvxml_append_escaped(QVXML_output& out, const wchar_t* text)
 {
     append_escaped(out, text);
 }
@@ -125,7 +127,7 @@ void decode_entities(QVXML_buffer& text)
     const wchar_t* semicolon = amp ? std::wcschr(amp, L';') : nullptr;
     if (!semicolon)
         return;  // nothing is a reference
-    QVXML_buffer out(text.step);
+    QVXML_buffer out(text.step, text.heap());
     if (text.length() > 1024)
         out.grow(text.length());
     while (amp && semicolon) {

@@ -5,13 +5,13 @@
 
 #include "xml/qvxml_buffer.h"
 
-#include <string>
+class QVXML_output;
 
 // Replaces each '"', '&', '\'', '<' and '>' by "&quot;", "&amp;", "&#39;", "&lt;"
 // and "&gt;"; a text without any of them is left untouched.
 void escape_entities(QVXML_buffer& text);
 // The same escapes, appended to a text under construction (the serializer's).
-void qvxml_append_escaped(std::wstring& out, const wchar_t* text);
+void qvxml_append_escaped(QVXML_output& out, const wchar_t* text);
 
 // Decodes "&amp;", "&quot;", "&apos;", "&lt;", "&gt;" (any case of ASCII letters)
 // and decimal references "&#n;"; removes any other reference up to its ";". An

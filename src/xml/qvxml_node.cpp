@@ -2,28 +2,40 @@
 #include "xml/qvxml_node.h"
 
 #include "xml/qvxml_entities.h"
+#include "xml/qvxml_heap.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <new>
 
-QVXML_node* QVXML_node::create(const wchar_t* name)
+QVXML_node* QVXML_node::create(const wchar_t* name, QVXML_heap* heap)
 {
-    return create(name, name ? std::wcslen(name) : 0);
+    return create(name, name ? std::wcslen(name) : 0, heap);
 }
 
-QVXML_node* QVXML_node::create(const wchar_t* name, size_t length)
+QVXML_node::QVXML_node(QVXML_heap* heap)
+    : name_(QVXML_buffer::DEFAULT_STEP, heap), text_(QVXML_buffer::DEFAULT_STEP, heap), heap_(heap)
 {
+}
+
+QVXML_node* QVXML_node::create(const wchar_t* name, size_t length, QVXML_heap* heap)
+{
+    void* block = qvxml_allocate(heap, sizeof(QVXML_node));
+    if (!block)
+        return nullptr;
     QVXML_node* node = nullptr;
     try {
-        node = new QVXML_node;
+        node = new (block) QVXML_node(heap);
         node->name_.assign(name, length);
-        return node;
     } catch (const std::bad_alloc&) {
-        delete node;
+        if (node)
+            node->~QVXML_node();
+        qvxml_free(heap, block, sizeof(QVXML_node));
         return nullptr;
     }
+    qvxml_hold(heap);  // the node may outlive its document once detached
+    return node;
 }
 
 const wchar_t* QVXML_node::name() const
@@ -62,18 +74,29 @@ bool QVXML_node::set_attribute(const wchar_t* name, const wchar_t* value)
         found->value_.assign(value);
         return true;
     }
+    return append_attribute(last, name, name ? std::wcslen(name) : 0, value, value ? std::wcslen(value) : 0);
+}
+
+QVXML_attrib* QVXML_node::append_attribute(QVXML_attrib* last, const wchar_t* name, size_t name_length,
+                                           const wchar_t* value, size_t value_length)
+{
+    void* block = qvxml_allocate(heap_, sizeof(QVXML_attrib));
+    if (!block)
+        return nullptr;
     QVXML_attrib* fresh = nullptr;
     try {
-        fresh = new QVXML_attrib;
-        fresh->name_.assign(name);
-        fresh->value_.assign(value);
+        fresh = new (block) QVXML_attrib(heap_);
+        fresh->name_.assign(name, name_length);
+        fresh->value_.assign(value, value_length);
     } catch (const std::bad_alloc&) {
-        delete fresh;
-        return false;
+        if (fresh)
+            fresh->~QVXML_attrib();
+        qvxml_free(heap_, block, sizeof(QVXML_attrib));
+        return nullptr;
     }
     fresh->prev_ = last;
     (last ? last->next_ : first_attrib_) = fresh;
-    return true;
+    return fresh;
 }
 
 bool QVXML_node::set_attribute_escaped(const wchar_t* name, const wchar_t* value)
@@ -92,7 +115,13 @@ void QVXML_node::remove_attribute(const wchar_t* name)
     (found->prev_ ? found->prev_->next_ : first_attrib_) = found->next_;
     if (found->next_)
         found->next_->prev_ = found->prev_;
-    delete found;
+    free_attribute(found);
+}
+
+void QVXML_node::free_attribute(QVXML_attrib* attrib)
+{
+    attrib->~QVXML_attrib();
+    qvxml_free(heap_, attrib, sizeof(QVXML_attrib));
 }
 
 const wchar_t* QVXML_node::attribute_value(const wchar_t* name) const
@@ -144,11 +173,14 @@ void QVXML_node::destroy()
 {
     while (QVXML_attrib* a = first_attrib_) {
         first_attrib_ = a->next_;
-        delete a;
+        free_attribute(a);
     }
     while (QVXML_node* c = first_child_) {
         first_child_ = c->next_sibling_;
         c->destroy();
     }
-    delete this;
+    QVXML_heap* heap = heap_;
+    this->~QVXML_node();
+    qvxml_free(heap, this, sizeof(QVXML_node));
+    qvxml_drop(heap);  // last: the heap may end with this node
 }

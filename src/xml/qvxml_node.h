@@ -8,9 +8,10 @@
 
 class QVXML_node final : public QV_xml_node {
 public:
-    // A detached node with that name; null when it cannot be allocated.
-    static QVXML_node* create(const wchar_t* name);
-    static QVXML_node* create(const wchar_t* name, size_t length);
+    // A detached node with that name, stored on that heap (a document's; null: the
+    // C runtime's) with its attributes and texts; null when it cannot be allocated.
+    static QVXML_node* create(const wchar_t* name, QVXML_heap* heap = nullptr);
+    static QVXML_node* create(const wchar_t* name, size_t length, QVXML_heap* heap = nullptr);
 
     const wchar_t* name() const override;
     QV_xml_attrib* attribute(unsigned index, const wchar_t* name) const override;
@@ -45,11 +46,17 @@ public:
     const QVXML_node* next_sibling() const { return next_sibling_; }
     const QVXML_attrib* first_attribute() const { return first_attrib_; }
     QVXML_buffer& text_buffer() { return text_; }
+    // A new attribute after last, which must be the list's last entry (null for an
+    // empty list); no search for the name. Null when it cannot be allocated.
+    QVXML_attrib* append_attribute(QVXML_attrib* last, const wchar_t* name, size_t name_length,
+                                   const wchar_t* value, size_t value_length);
     bool is_declaration() const { return name_.equals_no_case(L"?xml"); }
+    QVXML_heap* heap() const { return heap_; }
 
 private:
-    QVXML_node() = default;
+    explicit QVXML_node(QVXML_heap* heap);
     ~QVXML_node() = default;
+    void free_attribute(QVXML_attrib* attrib);
     QVXML_attrib* find_attribute(const wchar_t* name, QVXML_attrib** last) const;
     void append_inner_text(QVXML_buffer& out) const;
 
@@ -61,6 +68,7 @@ private:
     QVXML_buffer name_;
     QVXML_buffer text_;
     QVXML_attrib* first_attrib_ = nullptr;
+    QVXML_heap* heap_;
 };
 
 // Every node of the tree is one of ours.

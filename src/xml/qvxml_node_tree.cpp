@@ -64,7 +64,7 @@ QV_xml_node* QVXML_node::find_descendant(const wchar_t* name) const
 
 QV_xml_node* QVXML_node::add_child(const wchar_t* name)
 {
-    QVXML_node* node = create(name);
+    QVXML_node* node = create(name, heap_);
     if (node)
         append_child(node);
     return node;

@@ -95,7 +95,7 @@ bool QVXML_parser::parse_element(QVXML_node* parent, int depth)
     int node_depth = future_root ? 0 : depth + 1;
     if (node_depth > QVXML_MAX_DEPTH)
         return false;
-    QVXML_owned_node node(QVXML_node::create(p_, name_length));
+    QVXML_owned_node node(QVXML_node::create(p_, name_length, parent->heap()));
     if (!node)
         return false;
     p_ = skip(end);
@@ -153,8 +153,9 @@ bool QVXML_parser::parse_attributes(QVXML_node* node, bool* self_closing)
 {
     p_ = skip(p_);
     *self_closing = false;
+    attributes_.start(node);
     while (*p_ && *p_ != L'>' && *p_ != L'/') {
-        if (!parse_one_attribute(node))
+        if (!parse_one_attribute())
             return false;
         p_ = skip(p_);
         if (p_[0] == L'/' && p_[1] == L'>') {
@@ -176,7 +177,7 @@ bool QVXML_parser::parse_attributes(QVXML_node* node, bool* self_closing)
 
 // name = "value" or 'value', stopping after the closing quotation mark. A ">"
 // before the "=" or inside the value is refused.
-bool QVXML_parser::parse_one_attribute(QVXML_node* node)
+bool QVXML_parser::parse_one_attribute()
 {
     const wchar_t* name = p_;
     while (*p_ && *p_ != L'=') {
@@ -200,7 +201,8 @@ bool QVXML_parser::parse_one_attribute(QVXML_node* node)
     value_scratch_.clear();
     append_without_breaks(value_scratch_, value, p_++);
     decode_entities(value_scratch_);
-    return node->set_attribute(name_scratch_.c_str(), value_scratch_.c_str());
+    return attributes_.set(name_scratch_.c_str(), name_scratch_.length(), value_scratch_.c_str(),
+                           value_scratch_.length());
 }
 
 unsigned QVXML_parser::encoding_of(const wchar_t* text)

@@ -6,6 +6,7 @@
 // the parse with success; comments are stepped over, text mixed with elements
 // is dropped, and DOCTYPE, processing instructions and CDATA are not read.
 
+#include "xml/qvxml_attrib_index.h"
 #include "xml/qvxml_node.h"
 
 // Elements nested deeper than this below the document's root fail the parse, so
@@ -33,11 +34,12 @@ private:
     bool parse_element(QVXML_node* parent, int depth);
     bool give_text(QVXML_node* node, const wchar_t* after_start_tag);
     bool parse_end_tag(const QVXML_node* node);
-    bool parse_one_attribute(QVXML_node* node);
+    bool parse_one_attribute();
 
     const wchar_t* p_;
     const QVXML_node* root_ = nullptr;
     // Attribute names and values on their way into a node, reused for each.
     QVXML_buffer name_scratch_;
     QVXML_buffer value_scratch_;
+    QVXML_attrib_index attributes_;
 };

@@ -22,6 +22,24 @@ bool exists(const std::wstring& path)
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// Volume serial number and file index: equal for every name of one file.
+bool one_file(const std::wstring& a, const std::wstring& b)
+{
+    BY_HANDLE_FILE_INFORMATION info[2] = {};
+    const std::wstring* paths[2] = {&a, &b};
+    for (int i = 0; i < 2; ++i) {
+        HANDLE file = CreateFileW(paths[i]->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+        bool read = file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &info[i]);
+        if (file != INVALID_HANDLE_VALUE)
+            CloseHandle(file);
+        if (!read)
+            return false;
+    }
+    return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber
+           && info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
+}
+
 std::string contents(const std::wstring& path)
 {
     return exists(path) ? qv_sim_read_bytes(path) : "(missing)";
@@ -143,6 +161,19 @@ TEST_F(BlindCopyE2e, SuffixedPairWhenTheDriverOffersOne)
               information_copies());
 }
 
+TEST_F(BlindCopyE2e, SuffixedPairOntoAFolderLandsInsideIt)
+{
+    qv_write_file(in(L"a.txt"), "as stored");
+    qv_write_file(in(L"a.txt") + SUFFIX, "as offered");
+    CreateDirectoryW(in(L"out").c_str(), nullptr);
+    expect_silent(run_console({L"-blind_copy", in(L"a.txt"), in(L"out")}));
+    EXPECT_EQ("as offered", contents(in(L"out\\a.txt") + SUFFIX));
+    EXPECT_EQ("(missing)", contents(in(L"out") + SUFFIX));
+    EXPECT_EQ("(missing)", contents(in(L"out\\a.txt")));
+    EXPECT_EQ(std::vector<std::wstring>{in(L"a.txt") + SUFFIX + L"|" + in(L"out\\a.txt") + SUFFIX + L"|1"},
+              information_copies());
+}
+
 TEST_F(BlindCopyE2e, FailedInformationCopyLeavesOnlyATraceLine)
 {
     qv_clear_trace_switch();
@@ -183,6 +214,8 @@ TEST_F(BlindCopyE2e, OtherNamesOfTheSourceAreNeverDeleted)
         EXPECT_EQ("", run.out);
         EXPECT_EQ("only copy", contents(in(L"same.txt")));
     }
+    // Deleting the link and copying the bytes back would look the same from the contents.
+    EXPECT_TRUE(one_file(in(L"same.txt"), in(L"linked.txt")));
 }
 
 TEST_F(BlindCopyE2e, LockedSourceKeepsTheDestination)

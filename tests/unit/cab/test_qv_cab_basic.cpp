@@ -85,24 +85,31 @@ TEST_F(CabWriter, ADestinationWithoutFolderLandsInTheCurrentFolder)
     EXPECT_TRUE(only_entries_are({L"a.txt", L"trace.cab"}));
 }
 
+// A file held open by a trace writer (appending, sharing reads) is archived; one
+// held exclusively cannot be read and is left out.
 TEST_F(CabWriter, AnUnreadableSourceIsLeftOutAndTheOthersStillFlush)
 {
     std::wstring a = source(L"a.txt", "alpha");
     std::wstring held = source(L"held.txt", "held");
-    HANDLE writer = CreateFileW(held.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
+    std::wstring traced = source(L"traced.qv", "traced");
+    HANDLE exclusive = CreateFileW(held.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, exclusive);
+    HANDLE writer = CreateFileW(traced.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, writer);
     QV_cab_basic cab(box.file(L"out.cab").c_str());
     EXPECT_FALSE(cab.add_file(box.file(L"missing.txt").c_str(), L"missing.txt"));
     EXPECT_FALSE(cab.add_file(box.file(L"missing.txt").c_str()));
     EXPECT_FALSE(cab.add_file(held.c_str(), L"held.txt"));
     EXPECT_TRUE(cab.add_file(a.c_str(), L"a.txt"));
+    EXPECT_TRUE(cab.add_file(traced.c_str(), L"traced.qv"));
     EXPECT_TRUE(cab.flush());
+    CloseHandle(exclusive);
     CloseHandle(writer);
     Cab_directory dir = read_cab_directory(box.file(L"out.cab"));
     ASSERT_TRUE(dir.valid);
-    ASSERT_EQ(1u, dir.files.size());
+    ASSERT_EQ(2u, dir.files.size());
     EXPECT_EQ("a.txt", dir.files[0].name);
+    EXPECT_EQ("traced.qv", dir.files[1].name);
 }
 
 // The cabinet library finishes an archive without files: a bare 36-byte header

@@ -41,6 +41,9 @@ const Parse_case PARSE_CASES[] = {
     {L"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<r k=\"v\">t</r>", true,
      L"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n  <r k=\"v\">t</r>\r\n"},
     {L"<?XML version='2' ?><a/><b/>", true, L"<?XML version=\"2\"?>\r\n  <a>\r\n  </a>\r\n  <b>\r\n  </b>\r\n"},
+    // A declaration that closes itself still holds the elements after it.
+    {L"<?xml version=\"1.0\"?/><a/><b/>", true, L"<?xml version=\"1.0\"?>\r\n  <a>\r\n  </a>\r\n  <b>\r\n  </b>\r\n"},
+    {L"<?xml version=\"1.0\"/><a/><b/>", true, L"<?xml version=\"1.0\"?>\r\n  <a>\r\n  </a>\r\n  <b>\r\n  </b>\r\n"},
     {L"<?xml version=\"1.0\"?>", true, L"<?xml version=\"1.0\"?>"},
     {L"<A>x</a>", true, L"<?xml version=\"1.0\"?>\r\n  <A>x</A>\r\n"},
     {L"<a>x</b>", false, L"<?xml version=\"1.0\"?>"},
@@ -205,11 +208,14 @@ TEST(XmlDocParse, TenThousandAttributesOnOneElement)
     std::wstring text = L"<a";
     for (int i = 0; i < 10000; ++i)
         text += L" attribute" + std::to_wstring(i) + L"='" + std::to_wstring(i) + L"'";
-    text += L" attribute5000='again'/>";
+    // Met again, in the same case and in another: the value is replaced, the name kept.
+    text += L" attribute5000='again' ATTRIBUTE7000='case'/>";
     Doc_ptr doc = new_doc();
     ASSERT_TRUE(doc->load_from_string(text.c_str()));
     QV_xml_node* a = doc->root()->child(0, nullptr);
     EXPECT_STREQ(L"again", a->attribute_value(L"attribute5000"));
+    EXPECT_STREQ(L"attribute7000", a->attribute(7000, nullptr)->name());
+    EXPECT_STREQ(L"case", a->attribute(7000, nullptr)->value());
     EXPECT_STREQ(L"9999", a->attribute(9999, nullptr)->value());
     EXPECT_EQ(nullptr, a->attribute(10000, nullptr));
 }

@@ -159,6 +159,25 @@ TEST_F(XmlNodeTest, RemoveChildDetachesWithoutDestroying)
     EXPECT_STREQ(L"sixth", root()->child(1, nullptr)->name());
 }
 
+// A detached element belongs to its caller, who may keep it past its document's
+// end, move it into another document and grow its texts there.
+TEST(XmlNodeOwnership, DetachedElementOutlivesItsDocument)
+{
+    Doc_ptr first = new_doc(), second = new_doc();
+    ASSERT_TRUE(first->load_from_string(L"<a k='v'>text</a><b/>"));
+    ASSERT_TRUE(second->create_new());
+    QV_xml_node* a = first->root()->child(0, nullptr);
+    first->root()->remove_child(a);
+    first.reset();
+    second->root()->append_child(a);
+    a->set_text(std::wstring(5000, L't').c_str());
+    a->set_attribute(L"K", std::wstring(300, L'w').c_str());
+    a->add_child(L"c")->set_text(L"inside");
+    EXPECT_EQ(declaration(L"  <a k=\"" + std::wstring(300, L'w') + L"\">" + std::wstring(5000, L't') + L"</a>\r\n"),
+              text_of(second.get()));
+    second.reset();  // the element ends with the tree it joined
+}
+
 TEST_F(XmlNodeTest, Paths)
 {
     QV_xml_node* a1 = add(root(), L"a", L"a1");

@@ -1,0 +1,315 @@
+#!/usr/bin/env bash
+# The installed program on a machine that misbehaves: trace collects beside
+# programs that are tracing, links planted as the trace file, a blind copy onto a
+# disk that fills up, force deletes of trees that hold links. Nothing may be lost and nothing outside the target touched.
+#
+# Runs in a Wine prefix of its own (cases mount disks, plant links and fill the
+# user's trace file); every case runs from a scratch folder of its own inside it.
+# Needs root for the full disk (a small tmpfs).
+#
+#   faults.sh <folder of the built programs> <prefix folder> [case...]
+#
+# With cases named, only those run.
+#
+# A case is a function that calls fail for each fault it finds; the list at the
+# end names the cases in the order they run.
+set -uo pipefail
+
+bin=$(cd "$1" && pwd)
+export WINEPREFIX=$(realpath -m "$2")
+shift 2
+export QV_BUILD=$(cd "$bin/.." && pwd)
+source "$(dirname "$0")/../../scripts/lib/wine_env.sh"
+
+PROGRAM="$QV_INSTALL_WINDIR\\VlmKdShell.com"
+SCRATCH_ROOT=$WINEPREFIX/drive_c/faults
+LOGGING_KEY='HKCU\Software\Velmora\Corvessa\Logging'
+FAILURES=0
+CASE_FAILED=0
+SMALL_DISK=
+
+fail() { echo "FAIL [$CASE]: $*"; CASE_FAILED=1; }
+
+# The small disk goes whatever happens: at the end of its case and at exit.
+unmount_small_disk() {
+    [ -n "$SMALL_DISK" ] || return 0
+    rm -f "$WINEPREFIX/dosdevices/q:"
+    umount -l "$SMALL_DISK" 2>/dev/null
+    SMALL_DISK=
+}
+trap 'unmount_small_disk; qv_stop_wine' EXIT
+trap 'exit 130' INT TERM
+
+# ---- the runner -------------------------------------------------------------
+
+# run <name> <argument...>: runs the installed console build from the case's
+# scratch folder; its output lands in $SCRATCH/<name>.out and .err, its exit code
+# in $SCRATCH/<name>.rc. Wine's rare failed start (exit 1, no output, nothing
+# done) is tried once more. Every descriptor is redirected: Wine's service
+# processes inherit them and would keep the test runner's pipes open.
+run() {
+    local name=$1 try rc; shift
+    for try in 1 2; do
+        (cd "$SCRATCH" && "$WINE_LOADER" "$PROGRAM" "$@" </dev/null >"$name.out" 2>"$name.err")
+        rc=$?
+        [ "$rc" -eq 1 ] && [ ! -s "$SCRATCH/$name.out" ] && [ ! -s "$SCRATCH/$name.err" ] || break
+    done
+    echo "$rc" >"$SCRATCH/$name.rc"
+    return 0
+}
+
+# A test helper of the build, run from the scratch folder.
+run_tool() {
+    local tool=$1; shift
+    (cd "$SCRATCH" && "$WINE_LOADER" "$bin/$tool" "$@" </dev/null >/dev/null 2>&1)
+}
+
+# What a run gave, for a failure message.
+ran() { echo "exit code $(cat "$SCRATCH/$1.rc"), $(stat -c %s "$SCRATCH/$1.out") bytes of output"; }
+
+# expect_rc <name> <code>
+expect_rc() {
+    local rc; rc=$(cat "$SCRATCH/$1.rc" 2>/dev/null)
+    [ "$rc" = "$2" ] || fail "$1 exited with '${rc}', expected $2"
+}
+
+# The drive C: form of a file in the case's scratch folder.
+in_scratch() { printf 'C:\\faults\\%s\\%s' "$CASE" "$1"; }
+
+# ---- the trace --------------------------------------------------------------
+
+trace_on() {
+    "$WINE_LOADER" reg add "$LOGGING_KEY" /v EnableUserModeTrace /t REG_DWORD /d 1 /f </dev/null >/dev/null 2>&1
+}
+trace_off() {
+    "$WINE_LOADER" reg delete "$LOGGING_KEY" /v EnableUserModeTrace /f </dev/null >/dev/null 2>&1
+}
+
+# The user's trace file as the host sees it.
+find_trace_file() {
+    local temp
+    temp=$("$WINE_LOADER" cmd /c 'echo %TEMP%' </dev/null 2>/dev/null | tr -d '\r')
+    TRACE_FILE=$("$WINE_LOADER" winepath -u "$temp" </dev/null 2>/dev/null | tr -d '\r')/TraceFile.qv
+    [ -d "$(dirname "$TRACE_FILE")" ] || { echo "no temporary folder at $TRACE_FILE" >&2; return 1; }
+}
+
+trace_text() { iconv -f UTF-16LE -t UTF-8 "$TRACE_FILE" 2>/dev/null | tr -d '\r'; }
+
+# How many times the trace holds the argument record of a run given this argument.
+argument_records() { trace_text | grep -cF "= '$1'"; }
+
+# A trace file of about <megabytes> MB: a byte-order mark and UTF-16 trace lines.
+make_large_trace() {
+    local chunk=$SCRATCH_ROOT/trace-chunk.qv i
+    awk 'BEGIN { for (i = 0; i < 9000; i++)
+            printf "12:00:00 [%d] VlmKdShell.com!dx_shell_dispatch: argv[%d] = \x27-collect_user_mode_trace\x27 (%d)\r\n",
+                   4660 + i % 3, i % 4, i * 7919 % 100003 }' | iconv -f ASCII -t UTF-16LE >"$chunk"
+    printf '\xff\xfe' >"$TRACE_FILE"
+    for ((i = 0; i < $1; i++)); do cat "$chunk"; done >>"$TRACE_FILE"
+    rm -f "$chunk"
+}
+
+# expect_archive_of_trace <cabinet>: both readers take the archive, and the user
+# trace file in it is the trace file as it was when the collect opened it: a
+# prefix of the file as it is now, starting with the byte-order mark.
+expect_archive_of_trace() {
+    local cab=$1 x=$SCRATCH/extracted
+    [ -f "$cab" ] || { fail "no archive $(basename "$cab")"; return; }
+    rm -rf "$x" && mkdir -p "$x/cabextract" "$x/gcab"
+    cabextract -q -t "$cab" >/dev/null 2>&1 || fail "cabextract rejects $(basename "$cab")"
+    gcab -l "$cab" 2>/dev/null | awk '$1 == "UsrTraceFile.qv" { found = 1 } END { exit !found }' || fail "gcab lists no UsrTraceFile.qv in $(basename "$cab")"
+    cabextract -q -d "$x/cabextract" "$cab" >/dev/null 2>&1 || fail "cabextract cannot extract $(basename "$cab")"
+    (cd "$x/gcab" && gcab -x "$cab" >/dev/null 2>&1) || fail "gcab cannot extract $(basename "$cab")"
+    local got=$x/cabextract/UsrTraceFile.qv size
+    [ -f "$got" ] || { fail "$(basename "$cab") holds no user trace file"; return; }
+    cmp -s "$got" "$x/gcab/UsrTraceFile.qv" || fail "the readers extract different user trace files"
+    size=$(stat -c %s "$got")
+    [ "$size" -ge "$MIN_TRACE_SIZE" ] || fail "the archived trace has $size bytes, fewer than the $MIN_TRACE_SIZE collected"
+    cmp -s -n "$size" "$got" "$TRACE_FILE" || fail "the archived trace is not what the trace file held"
+    rm -rf "$x"
+}
+
+# ---- the cases --------------------------------------------------------------
+
+# A collect reads a large trace while the program runs beside it, traced: no run
+# loses a record, and the archive is whole.
+collect_beside_traced_runs() {
+    trace_on
+    make_large_trace 48
+    MIN_TRACE_SIZE=$(stat -c %s "$TRACE_FILE")
+    (cd "$SCRATCH" && "$WINE_LOADER" "$PROGRAM" -collect_user_mode_trace large </dev/null >collect.out 2>&1) &
+    local collect=$! runs=0
+    # Runs go on while the collect lasts: at least eight, most of them while it reads.
+    while [ $runs -lt 8 ] || { [ $runs -lt 40 ] && kill -0 $collect 2>/dev/null; }; do
+        runs=$((runs + 1))
+        run "run$runs" "-faults_run_$runs"
+    done
+    wait $collect
+    local i lost=0
+    for ((i = 1; i <= runs; i++)); do
+        [ "$(argument_records "-faults_run_$i")" = 1 ] || lost=$((lost + 1))
+    done
+    [ $lost -eq 0 ] || fail "$lost of $runs runs beside the collect left no record in the trace"
+    grep -q 'gathered the user mode trace files' "$SCRATCH/collect.out" || fail "collect: $(cat "$SCRATCH/collect.out")"
+    expect_archive_of_trace "$SCRATCH/large.cab"
+}
+
+# Collects at once, while programs write records without a pause: every collect
+# leaves an archive holding the trace, and every record reaches the file.
+concurrent_collects_beside_traced_runs() {
+    trace_on
+    make_large_trace 2
+    MIN_TRACE_SIZE=$(stat -c %s "$TRACE_FILE")
+    local writers=() collects=() pid n
+    for n in 1 2; do
+        run_tool trace_writer_child.exe "writer$n" 1500 &
+        writers+=($!)
+    done
+    for n in 1 2 3 4; do
+        run "collect$n" -collect_user_mode_trace "at_once$n" &
+        collects+=($!)
+    done
+    for pid in "${collects[@]}" "${writers[@]}"; do wait "$pid"; done
+    for n in 1 2 3 4; do
+        grep -q 'gathered the user mode trace files' "$SCRATCH/collect$n.out" \
+            || fail "collect $n: $(cat "$SCRATCH/collect$n.out")"
+        expect_archive_of_trace "$SCRATCH/at_once$n.cab"
+    done
+    for n in 1 2; do
+        local written
+        written=$(trace_text | grep -c "child: writer$n [0-9]* ")
+        [ "$written" = 1500 ] || fail "writer $n: $written of 1500 records in the trace"
+    done
+}
+
+# trace_file_link <ln option...>: a link planted as the trace file, to a file of
+# someone else. The program works, the other file stays as it was, and once the
+# link is gone the next record begins a new trace file.
+trace_file_link() {
+    trace_on
+    rm -f "$TRACE_FILE"
+    local other=$SCRATCH/other.txt
+    printf 'not the trace\r\n' >"$other"
+    cp "$other" "$SCRATCH/other.expected"
+    run reference -faults_reference
+    rm -f "$TRACE_FILE"
+    ln "$@" "$other" "$TRACE_FILE" || { fail "could not make the link"; return; }
+    run linked -faults_linked
+    expect_rc linked "$(cat "$SCRATCH/reference.rc")"
+    cmp -s "$SCRATCH/reference.out" "$SCRATCH/linked.out" || fail "the program's output changed with the link"
+    cmp -s "$other" "$SCRATCH/other.expected" || fail "the linked file was written to: $(od -c "$other" | head -3)"
+    rm -f "$TRACE_FILE"
+    run unlinked -faults_unlinked
+    [ "$(head -c 2 "$TRACE_FILE" 2>/dev/null | od -An -tx1 | tr -d ' ')" = fffe ] \
+        || fail "the trace file after the link does not begin with a byte-order mark"
+    [ "$(argument_records -faults_unlinked)" = 1 ] || fail "the run after the link left no record ($(ran unlinked))"
+    [ "$(argument_records -faults_linked)" = 0 ] || fail "the run with the link traced into a new file"
+    cmp -s "$other" "$SCRATCH/other.expected" || fail "the formerly linked file changed"
+}
+trace_file_hard_link() { trace_file_link; }
+trace_file_symbolic_link() { trace_file_link -s; }
+
+# A blind copy onto a 1 MB disk that the source does not fit: the failure is
+# reported, no partial file stays, and the older destination is intact.
+blind_copy_onto_a_full_disk() {
+    trace_off
+    if [ "$(id -u)" -ne 0 ]; then
+        fail "needs root to mount the small disk"
+        return
+    fi
+    SMALL_DISK=$SCRATCH/small_disk
+    mkdir -p "$SMALL_DISK"
+    mount -t tmpfs -o size=1m tmpfs "$SMALL_DISK" || { SMALL_DISK=; fail "could not mount the small disk"; return; }
+    ln -sfn "$SMALL_DISK" "$WINEPREFIX/dosdevices/q:"
+    head -c 3145728 /dev/urandom >"$SCRATCH/large.bin"
+    head -c 307200 /dev/urandom >"$SMALL_DISK/older.bin"
+    cp "$SMALL_DISK/older.bin" "$SCRATCH/older.expected"
+    run copy -blind_copy "$(in_scratch large.bin)" 'Q:\older.bin'
+    expect_rc copy 0
+    [ -s "$SCRATCH/copy.err" ] || fail "the failed copy reported nothing"
+    cmp -s "$SMALL_DISK/older.bin" "$SCRATCH/older.expected" \
+        || fail "the older destination is lost: $(stat -c '%s bytes' "$SMALL_DISK/older.bin" 2>&1)"
+    local left; left=$(ls -A "$SMALL_DISK")
+    [ "$left" = older.bin ] || fail "the small disk holds: $(echo $left)"
+}
+
+# ---- force delete -----------------------------------------------------------
+
+# A folder and a file outside the tree that links inside it point to.
+make_outside() {
+    mkdir -p "$SCRATCH/outside/deeper"
+    printf keep >"$SCRATCH/outside/keep.txt"
+    printf keep >"$SCRATCH/outside/deeper/keep.txt"
+}
+expect_outside_kept() {
+    [ "$(cat "$SCRATCH/outside/keep.txt" "$SCRATCH/outside/deeper/keep.txt" 2>/dev/null)" = keepkeep ] \
+        || fail "a file outside the path was deleted: $(cd "$SCRATCH" && find outside | tr '\n' ' ')"
+}
+# expect_force_delete_failed <name> <path>: the console build's failure text, byte for byte.
+expect_force_delete_failed() {
+    printf 'Failed to force delete %s\n' "$2" | cmp -s - "$SCRATCH/$1.out" \
+        || fail "$1 printed '$(cat "$SCRATCH/$1.out")'"
+}
+
+# A link to a folder outside, deep inside the tree: Wine cannot remove such a link
+# (RemoveDirectoryW answers 145), so nothing goes and the failure is shown.
+force_delete_link_inside_tree() {
+    make_outside
+    mkdir -p "$SCRATCH/tree/sub"
+    printf a >"$SCRATCH/tree/a.txt"
+    ln -s ../outside "$SCRATCH/tree/link"
+    ln -s ../../outside/deeper "$SCRATCH/tree/sub/link"
+    run delete -force_delete "$(in_scratch tree)"
+    expect_rc delete 0
+    expect_outside_kept
+    expect_force_delete_failed delete "$(in_scratch tree)"
+    [ -f "$SCRATCH/tree/a.txt" ] || fail "the tree was deleted in part"
+}
+
+# The path given is itself a link to a folder: the link is all that may go.
+force_delete_link_as_the_path() {
+    make_outside
+    ln -s outside "$SCRATCH/door"
+    run delete -force_delete "$(in_scratch door)"
+    expect_rc delete 0
+    expect_outside_kept
+    expect_force_delete_failed delete "$(in_scratch door)"
+}
+
+# ---- the run ----------------------------------------------------------------
+
+ALL_CASES=(
+    collect_beside_traced_runs
+    concurrent_collects_beside_traced_runs
+    trace_file_hard_link
+    trace_file_symbolic_link
+    blind_copy_onto_a_full_disk
+    force_delete_link_inside_tree
+    force_delete_link_as_the_path
+)
+CASES=("${@:-${ALL_CASES[@]}}")
+
+qv_prepare_prefix "$WINEPREFIX" 2>/dev/null || { echo "could not create the prefix $WINEPREFIX"; exit 1; }
+# A server left by an earlier run of this suite goes first: the prefix is ours alone.
+qv_stop_wine && "$WINE_SERVER" -w </dev/null >/dev/null 2>&1
+"$WINE_SERVER" -p </dev/null >/dev/null 2>&1 || { echo "could not start the wineserver"; exit 1; }
+qv_install_package 2>/dev/null || { echo "could not install the product package"; exit 1; }
+find_trace_file || exit 1
+
+for CASE in "${CASES[@]}"; do
+    SCRATCH=$SCRATCH_ROOT/$CASE
+    rm -rf "$SCRATCH" && mkdir -p "$SCRATCH"
+    CASE_FAILED=0
+    "$CASE"
+    unmount_small_disk
+    trace_off
+    rm -f "$TRACE_FILE"
+    if [ $CASE_FAILED -eq 0 ]; then
+        echo "ok: $CASE"
+        rm -rf "$SCRATCH"
+    else
+        FAILURES=$((FAILURES + 1))
+    fi
+done
+[ $FAILURES -eq 0 ] || { echo "$FAILURES of ${#CASES[@]} fault cases failed"; exit 1; }
+echo "all ${#CASES[@]} fault cases hold"
