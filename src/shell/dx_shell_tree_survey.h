@@ -26,7 +26,9 @@ struct DX_tree_survey {
 // a complete survey with nothing found. Out of memory gives an incomplete one.
 DX_tree_survey dx_survey_tree(const QV_string& full) noexcept;
 
-// The form of an absolute path that the file functions take beyond MAX_PATH.
+// The "\\?\" form of an absolute path, for every path the survey touches, short
+// ones too: it reaches a name exactly as listed (one ending in a dot or a space
+// included), where the plain form would be normalised into another name.
 QV_string dx_long_form(const QV_string& full);
 
 // Removes a link itself, never what it points to. False, with the error as the

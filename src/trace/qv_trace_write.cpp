@@ -182,23 +182,34 @@ void write_pieces(HANDLE file, const wchar_t* text)
     }
 }
 
+bool ends_with_trace_file_name(const FILE_NAME_INFO& info)
+{
+    const wchar_t* text = info.FileName;
+    size_t end = info.FileNameLength / sizeof(wchar_t);
+    size_t start = end;
+    while (start > 0 && text[start - 1] != L'\\')
+        --start;
+    size_t length = end - start;
+    return length == std::wcslen(FILE_NAME) && _wcsnicmp(text + start, FILE_NAME, length) == 0;
+}
+
 // Wine opens a Unix symbolic link to a file as its target and shows no reparse
 // point; the opened file then carries the target's name, not the trace file's.
+// A name longer than the stack buffer is asked again into one of its size.
 bool named_as_trace_file(HANDLE file)
 {
     struct {
         FILE_NAME_INFO info;
         wchar_t rest[2 * MAX_PATH];
     } name;
-    if (!GetFileInformationByHandleEx(file, FileNameInfo, &name, sizeof name))
+    if (GetFileInformationByHandleEx(file, FileNameInfo, &name, sizeof name))
+        return ends_with_trace_file_name(name.info);
+    if (GetLastError() != ERROR_MORE_DATA)
         return false;
-    const wchar_t* text = name.info.FileName;
-    size_t end = name.info.FileNameLength / sizeof(wchar_t);
-    size_t start = end;
-    while (start > 0 && text[start - 1] != L'\\')
-        --start;
-    size_t length = end - start;
-    return length == std::wcslen(FILE_NAME) && _wcsnicmp(text + start, FILE_NAME, length) == 0;
+    DWORD size = sizeof(FILE_NAME_INFO) + name.info.FileNameLength;
+    QV_local buffer(LocalAlloc(LMEM_FIXED, size));
+    auto* info = static_cast<FILE_NAME_INFO*>(buffer.get());
+    return info && GetFileInformationByHandleEx(file, FileNameInfo, info, size) && ends_with_trace_file_name(*info);
 }
 
 // The file's index on its volume. GetFileInformationByHandle would give it too,
