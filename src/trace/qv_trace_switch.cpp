@@ -10,6 +10,7 @@ namespace {
 
 constexpr const wchar_t* ATOM_NAME = L"{7E40A9C5-62D1-4f3b-8C17-B95E03D2A64C}_QVD";
 constexpr const wchar_t* LOGGING_KEY = L"Software\\Velmora\\Corvessa\\Logging";
+constexpr const wchar_t* SWITCH_VALUE = L"EnableUserModeTrace";
 // Writers re-read the switch this often; waiting as long after switching means
 // every running process has seen the change before its next record.
 constexpr DWORD SETTLE_MS = 3000;
@@ -20,8 +21,19 @@ void set_switch_value(HKEY root)
     if (RegCreateKeyW(root, LOGGING_KEY, key.put()) != ERROR_SUCCESS)
         return;  // e.g. no write access to HKEY_LOCAL_MACHINE: the other root still counts
     DWORD on = 1;
-    RegSetValueExW(key.get(), L"EnableUserModeTrace", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on),
+    RegSetValueExW(key.get(), SWITCH_VALUE, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on),
                    sizeof(on));
+}
+
+// The key goes when nothing else lives in it (RegDeleteKeyW removes no key that has
+// subkeys); when it stays, its switch value goes, so the switch is off either way.
+void remove_switch(HKEY root)
+{
+    if (RegDeleteKeyW(root, LOGGING_KEY) == ERROR_SUCCESS)
+        return;
+    QV_reg_key key;
+    if (RegOpenKeyExW(root, LOGGING_KEY, 0, KEY_SET_VALUE, key.put()) == ERROR_SUCCESS)
+        RegDeleteValueW(key.get(), SWITCH_VALUE);
 }
 
 } // namespace
@@ -41,9 +53,9 @@ void qv_disable_user_mode_trace()
         GlobalDeleteAtom(atom);
     // RegDeleteKeyW removes only keys without subkeys: the parents go only when
     // nothing else of the vendor lives in them.
-    RegDeleteKeyW(HKEY_CURRENT_USER, LOGGING_KEY);
+    remove_switch(HKEY_CURRENT_USER);
     RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Velmora\\Corvessa");
     RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Velmora");
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, LOGGING_KEY);
+    remove_switch(HKEY_LOCAL_MACHINE);
     qv_trace_switch_pause(SETTLE_MS);
 }

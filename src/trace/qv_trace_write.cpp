@@ -3,12 +3,11 @@
 // temporary folder under the session-wide trace mutex.
 #include "trace/qv_trace.h"
 
+#include "base/qv_exact_file.h"
 #include "base/qv_mutex.h"
 #include "base/qv_unique.h"
 #include "trace/qv_trace_seams.h"
 #include "trace/qv_trace_text.h"
-
-#include <winternl.h>
 
 #include <atomic>
 #include <cwchar>
@@ -23,8 +22,8 @@ constexpr const wchar_t* LOGGING_KEY = L"Software\\Velmora\\Corvessa\\Logging";
 constexpr const wchar_t* SWITCH_VALUE = L"EnableUserModeTrace";
 constexpr const wchar_t* FILE_NAME = L"TraceFile.qv";
 constexpr DWORD RECHECK_MS = 3000;
-// Write-through, normal, and a link opened as itself: the writer never follows one.
-constexpr DWORD FLAGS_AND_ATTRIBUTES = 0x80000080 | FILE_FLAG_OPEN_REPARSE_POINT;
+// Every write lands at the end; readers may look on; write-through, normal.
+constexpr QV_exact_open TRACE_FILE_OPEN{FILE_APPEND_DATA, FILE_SHARE_READ, OPEN_ALWAYS, 0x80000080};
 
 // Read without the mutex by the quick check; a stale read only delays a switch
 // by one record.
@@ -32,10 +31,9 @@ std::atomic<DWORD> g_last_check{0};
 std::atomic<bool> g_switch_on{false};
 // Guarded by the trace mutex.
 bool g_at_line_start = true;
-// The index of the file last found under the trace file's name: its name is asked
+// The trace file last proven to be in the temporary folder: its place is asked
 // again only when another file is met.
-bool g_named_known = false;
-LONGLONG g_named_index = 0;
+QV_exact_memo g_trace_file_memo;
 // The mutex handle stays open for the life of the process, so a record costs a
 // wait and a release instead of a create and a close.
 std::atomic<HANDLE> g_mutex{nullptr};
@@ -182,82 +180,17 @@ void write_pieces(HANDLE file, const wchar_t* text)
     }
 }
 
-bool ends_with_trace_file_name(const FILE_NAME_INFO& info)
-{
-    const wchar_t* text = info.FileName;
-    size_t end = info.FileNameLength / sizeof(wchar_t);
-    size_t start = end;
-    while (start > 0 && text[start - 1] != L'\\')
-        --start;
-    size_t length = end - start;
-    return length == std::wcslen(FILE_NAME) && _wcsnicmp(text + start, FILE_NAME, length) == 0;
-}
-
-// Wine opens a Unix symbolic link to a file as its target and shows no reparse
-// point; the opened file then carries the target's name, not the trace file's.
-// A name longer than the stack buffer is asked again into one of its size.
-bool named_as_trace_file(HANDLE file)
-{
-    struct {
-        FILE_NAME_INFO info;
-        wchar_t rest[2 * MAX_PATH];
-    } name;
-    if (GetFileInformationByHandleEx(file, FileNameInfo, &name, sizeof name))
-        return ends_with_trace_file_name(name.info);
-    if (GetLastError() != ERROR_MORE_DATA)
-        return false;
-    DWORD size = sizeof(FILE_NAME_INFO) + name.info.FileNameLength;
-    QV_local buffer(LocalAlloc(LMEM_FIXED, size));
-    auto* info = static_cast<FILE_NAME_INFO*>(buffer.get());
-    return info && GetFileInformationByHandleEx(file, FileNameInfo, info, size) && ends_with_trace_file_name(*info);
-}
-
-// The file's index on its volume. GetFileInformationByHandle would give it too,
-// but its volume lookup costs more than a whole record under Wine.
-bool file_index(HANDLE file, LONGLONG* index)
-{
-    constexpr auto FILE_INTERNAL_INFORMATION = static_cast<FILE_INFORMATION_CLASS>(6);
-    LARGE_INTEGER internal{};
-    IO_STATUS_BLOCK status{};
-    if (NtQueryInformationFile(file, &status, &internal, sizeof internal, FILE_INTERNAL_INFORMATION) < 0)
-        return false;
-    *index = internal.QuadPart;
-    return true;
-}
-
-// The temporary folder may be writable by others: a link or a second name planted
-// there as the trace file would make the writer append to a file it never meant
-// to write. Only a plain file with one name, the trace file's, is written to.
-bool plain_file(HANDLE file)
-{
-    FILE_STANDARD_INFO standard;
-    FILE_ATTRIBUTE_TAG_INFO tag;
-    LONGLONG index = 0;
-    if (!GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard)
-        || standard.NumberOfLinks != 1 || !GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag)
-        || (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || !file_index(file, &index))
-        return false;
-    if (g_named_known && index == g_named_index)
-        return true;
-    if (!named_as_trace_file(file))
-        return false;
-    g_named_known = true;
-    g_named_index = index;
-    return true;
-}
-
 void append_to_file(const wchar_t* text)
 {
     QV_trace_text path;
     if (!trace_file_path(path))
         return;
-    QV_file file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                             FLAGS_AND_ATTRIBUTES, nullptr));
+    // The temporary folder may be writable by others: a link or a second name planted
+    // there as the trace file must never make the writer append to another file.
+    bool created = false;
+    QV_file file = qv_open_exact_file(path.c_str(), TRACE_FILE_OPEN, &created, &g_trace_file_memo);
     if (!file)
-        return;  // held by a writer outside our lock (another session): drop
-    bool created = GetLastError() != ERROR_ALREADY_EXISTS;
-    if (!plain_file(file.get()))
-        return;
+        return;  // held by a writer outside our lock (another session), or not the trace file: drop
     if (created) {
         static constexpr BYTE BOM[] = {0xFF, 0xFE};
         write_bytes(file.get(), BOM, sizeof(BOM));
@@ -276,7 +209,7 @@ void qv_trace_reset_writer_state()
     g_last_check = 0;
     g_switch_on = false;
     g_at_line_start = true;
-    g_named_known = false;
+    g_trace_file_memo = QV_exact_memo{};
 }
 
 namespace {

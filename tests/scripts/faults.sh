@@ -209,6 +209,59 @@ trace_file_link() {
 trace_file_hard_link() { trace_file_link; }
 trace_file_symbolic_link() { trace_file_link -s; }
 
+# A symbolic link planted as the trace file, to a file of the same name in another
+# folder, then to such a file that does not exist yet: no record reaches either,
+# and the program works as without the link. (Wine creates a missing target when
+# the link is opened; that empty file is all it may leave.)
+trace_file_link_to_another_trace_file() {
+    trace_on
+    mkdir -p "$SCRATCH/victim"
+    local victim=$SCRATCH/victim/TraceFile.qv missing=$SCRATCH/victim/missing/TraceFile.qv
+    printf 'older records\r\n' >"$victim"
+    cp "$victim" "$SCRATCH/victim.expected"
+    mkdir -p "$(dirname "$missing")"
+    rm -f "$TRACE_FILE"
+    run reference -faults_reference
+    rm -f "$TRACE_FILE"
+    ln -s "$victim" "$TRACE_FILE" || { fail "could not make the link"; return; }
+    run linked -faults_linked
+    rm -f "$TRACE_FILE"
+    ln -s "$missing" "$TRACE_FILE" || { fail "could not make the dangling link"; return; }
+    run dangling -faults_dangling
+    rm -f "$TRACE_FILE"
+    for name in linked dangling; do
+        expect_rc $name "$(cat "$SCRATCH/reference.rc")"
+        cmp -s "$SCRATCH/reference.out" "$SCRATCH/$name.out" || fail "the program's output changed with the $name link"
+    done
+    cmp -s "$victim" "$SCRATCH/victim.expected" || fail "the other trace file was written to: $(stat -c %s "$victim") bytes"
+    [ ! -s "$missing" ] || fail "the dangling link's target was written to: $(stat -c %s "$missing") bytes"
+}
+
+# The temporary folder itself reached through a link, as some machines set it up:
+# records go on to the folder the link leads to, on the same drive, on a drive
+# Wine shows as another (outside drive_c) and, as root, on a small disk of its own.
+temporary_folder_through_a_link() {
+    trace_on
+    local temp n=0 target targets=("$SCRATCH/linked_temp" "$WINEPREFIX/faults_linked_temp")
+    temp=$(dirname "$TRACE_FILE")
+    if [ "$(id -u)" -eq 0 ]; then
+        SMALL_DISK=$SCRATCH/small_disk
+        mkdir -p "$SMALL_DISK"
+        mount -t tmpfs -o size=1m tmpfs "$SMALL_DISK" && targets+=("$SMALL_DISK") || SMALL_DISK=
+    fi
+    mv "$temp" "$temp.faults-real" || { fail "could not move the temporary folder aside"; return; }
+    for target in "${targets[@]}"; do
+        n=$((n + 1))
+        mkdir -p "$target" && ln -sfn "$target" "$temp"
+        run "through$n" "-faults_through_link_$n"
+        [ "$(argument_records "-faults_through_link_$n")" = 1 ] \
+            || fail "no record in the temporary folder linked to $target ($(ran "through$n"))"
+        rm -f "$temp"
+    done
+    mv "$temp.faults-real" "$temp"
+    rm -rf "$WINEPREFIX/faults_linked_temp"
+}
+
 # A blind copy onto a 1 MB disk that the source does not fit: the failure is
 # reported, no partial file stays, and the older destination is intact.
 blind_copy_onto_a_full_disk() {
@@ -283,6 +336,8 @@ ALL_CASES=(
     concurrent_collects_beside_traced_runs
     trace_file_hard_link
     trace_file_symbolic_link
+    trace_file_link_to_another_trace_file
+    temporary_folder_through_a_link
     blind_copy_onto_a_full_disk
     force_delete_link_inside_tree
     force_delete_link_as_the_path

@@ -1,5 +1,6 @@
 #include "trace_test_support.h"
 
+#include <string>
 #include <vector>
 
 namespace {
@@ -76,6 +77,29 @@ TEST_F(TraceSwitch, DisableKeepsVendorKeyThatHoldsOtherKeys)
     qv_disable_user_mode_trace();
     EXPECT_FALSE(key_exists(HKEY_CURRENT_USER, L"Software\\Velmora\\Corvessa"));
     EXPECT_TRUE(key_exists(HKEY_CURRENT_USER, L"Software\\Velmora\\Other"));
+}
+
+// A logging key that holds a subkey cannot be deleted: its switch value goes
+// instead, under both roots, and the writer stops.
+TEST_F(TraceSwitch, DisableSwitchesOffALoggingKeyThatHoldsASubkey)
+{
+    qv_enable_user_mode_trace();
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        HKEY sub = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyW(root, (std::wstring(QV_LOGGING_KEY) + L"\\Sub").c_str(), &sub));
+        RegCloseKey(sub);
+    }
+    qv_delete_trace_file();
+    qv_disable_user_mode_trace();
+    qv_trace_reset_writer_state();
+    qv_trace_write(L"after disable\n");
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        EXPECT_EQ(0xFFFFFFFEu, value_under(root)) << "the switch value is still there";
+        EXPECT_TRUE(key_exists(root, QV_LOGGING_KEY));
+        RegDeleteKeyW(root, (std::wstring(QV_LOGGING_KEY) + L"\\Sub").c_str());
+    }
+    EXPECT_TRUE(qv_read_trace_bytes().empty()) << "the writer still traces";
+    EXPECT_EQ(0, GlobalFindAtomW(ATOM_NAME));
 }
 
 TEST_F(TraceSwitch, WriterFollowsTheSwitch)
