@@ -275,4 +275,19 @@ TEST_F(BlindCopyE2e, ReadOnlyDestination)
     EXPECT_EQ("neighbour", contents(in(L"neighbour")));
 }
 
+TEST_F(BlindCopyE2e, FolderWhereTheFileWasExpectedKeepsItsNameAndContents)
+{
+    qv_write_file(in(L"a.txt"), "new");
+    CreateDirectoryW(in(L"out").c_str(), nullptr);
+    CreateDirectoryW(in(L"out\\a.txt").c_str(), nullptr);
+    qv_write_file(in(L"out\\a.txt\\inside.txt"), "inside");
+    for (bool gui : {false, true}) {
+        SCOPED_TRACE(gui ? "GUI build" : "console build");
+        expect_failure(gui, run_build(gui, {L"-blind_copy", in(L"a.txt"), in(L"out")}), ERROR_ACCESS_DENIED);
+        EXPECT_EQ("inside", contents(in(L"out\\a.txt\\inside.txt")));
+        EXPECT_EQ(std::vector<std::wstring>{L"a.txt"}, qv_folder_entries(in(L"out")));
+    }
+    EXPECT_TRUE(information_copies().empty());
+}
+
 } // namespace
