@@ -161,6 +161,19 @@ TEST_F(BlindCopyE2e, SuffixedPairWhenTheDriverOffersOne)
               information_copies());
 }
 
+// The driver's suffixed destination goes, as before a copy onto the plain name,
+// once the new copy is complete.
+TEST_F(BlindCopyE2e, PlainPairOverASuffixedDestination)
+{
+    qv_write_file(in(L"a.txt"), "new");
+    qv_write_file(in(L"b.txt"), "old plain");
+    qv_write_file(in(L"b.txt") + SUFFIX, "old offered");
+    expect_silent(run_console({L"-blind_copy", in(L"a.txt"), in(L"b.txt")}));
+    EXPECT_EQ("new", contents(in(L"b.txt")));
+    EXPECT_EQ("(missing)", contents(in(L"b.txt") + SUFFIX));
+    EXPECT_EQ(std::vector<std::wstring>{in(L"a.txt") + L"|" + in(L"b.txt") + L"|1"}, information_copies());
+}
+
 TEST_F(BlindCopyE2e, SuffixedPairOntoAFolderLandsInsideIt)
 {
     qv_write_file(in(L"a.txt"), "as stored");
