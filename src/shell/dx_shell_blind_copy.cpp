@@ -4,6 +4,7 @@
 
 #include "shell/dx_shell_commands.h"
 
+#include "base/qv_file_replace.h"
 #include "base/qv_message_box.h"
 #include "base/qv_system_message.h"
 #include "base/qv_unique.h"
@@ -66,36 +67,67 @@ bool read_only(const QV_path& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
-// An old destination moved out of the copy's way, under a free name in its folder.
+// Another name of the source itself (or of the file the copy reads) is never
+// removed as "the old destination".
+bool may_remove(const QV_path& old, const QV_path& source, const QV_path& from)
+{
+    return !same_file(old, source) && !same_file(old, from) && readable(from);
+}
+
+// The plain destination, moved out of the way of a copy onto the driver's
+// suffixed name under a short name of this process in its folder.
 struct Set_aside {
     QV_path old;
     QV_path aside;  // empty when nothing was moved
 };
 
-// The copy overwrites, but the driver's suffixed destination must go first. It is
-// moved aside rather than deleted, so that a copy that fails (a full disk) loses
-// nothing. Never another name of the source itself, never while the copy cannot
-// read its source, and never a read-only file: the copy meets that one as the
-// removal did, and is refused where the system protects it.
-Set_aside move_old_destination_aside(const Blind_copy_names& names, const QV_path& from)
+// Only a file is moved, never a folder, and never a read-only file: the copy meets
+// that one as a removal would, and is refused where the system protects it.
+Set_aside set_aside(const QV_path& old, const QV_path& source, const QV_path& from)
 {
-    const QV_path& old = names.destination_suffixed.exists() ? names.destination_suffixed : names.destination;
-    if (!old.exists() || same_file(old, names.source) || same_file(old, from) || !readable(from) || read_only(old))
+    if (!old.exists() || !old.is_file() || read_only(old) || !may_remove(old, source, from))
         return {};
-    QV_path aside = (old + L".old").unique_name();
-    if (!aside.has_text() || !MoveFileW(old.c_str(), aside.c_str()))
-        return {};
-    return {old, aside};
+    QV_path extended = qv_extended_path(old);
+    for (int tries = 0; tries < 100; ++tries) {
+        QV_path aside = qv_temporary_name_beside(old);
+        if (MoveFileExW(extended.c_str(), aside.c_str(), 0))
+            return {old, aside};
+        DWORD error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS)
+            break;
+    }
+    return {};
 }
 
-// A failed copy takes back what it left under the destination name, when the
-// name was free before it, and the old destination returns.
-void undo_failed_copy(const QV_path& to, bool to_was_free, const Set_aside& set_aside)
+void trace_failure(const wchar_t* call, const QV_path& path)
 {
-    if (to_was_free)
-        DeleteFileW(to.c_str());
-    if (set_aside.aside.has_text())
-        MoveFileW(set_aside.aside.c_str(), set_aside.old.c_str());
+    DWORD error = GetLastError();
+    qv_trace_printf(BLIND_COPY, L"%s failed for '%s'\n", call, path.c_str());
+    qv_trace_error(BLIND_COPY, error);
+}
+
+// After a good copy the set-aside file goes; one that stays is only traced, as
+// the copy itself succeeded.
+void drop_set_aside(const Set_aside& moved)
+{
+    if (moved.aside.has_text() && !DeleteFileW(moved.aside.c_str()))
+        trace_failure(L"DeleteFileW", moved.aside);
+}
+
+// A failed copy takes back what it left under the destination name, when the name
+// was free before it, and the old destination returns. Gives the name the old
+// file has to stay under when it cannot return, else the empty path.
+QV_path undo_failed_copy(const QV_path& to, bool to_was_free, const Set_aside& moved)
+{
+    QV_path extended = qv_extended_path(to);
+    if (to_was_free && !DeleteFileW(extended.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND)
+        trace_failure(L"DeleteFileW", to);
+    if (!moved.aside.has_text())
+        return QV_path();
+    if (MoveFileExW(moved.aside.c_str(), qv_extended_path(moved.old).c_str(), 0))
+        return QV_path();
+    trace_failure(L"MoveFileExW", moved.old);
+    return moved.aside;
 }
 
 class Ole_scope {
@@ -125,17 +157,70 @@ void copy_special_info(const QV_path& from, const QV_path& to)
                         result);
 }
 
-void report_copy_failure(bool gui, DWORD code)
+// kept_as, when not empty, is where the old destination had to stay: the user is
+// told, after the failure text (the same box in the GUI build).
+void report_copy_failure(bool gui, DWORD code, const QV_path& old, const QV_path& kept_as)
 {
     QV_local system_text = qv_system_message(code);
     auto* text = static_cast<const wchar_t*>(system_text.get());
     QV_string shown = text ? QV_string(text) : QV_stringf(L"blind_copy failed Error: 0x%08x\n", code);
-    if (gui)
-        qv_error_box(shown, QV_PRODUCT_CAPTION, nullptr, nullptr);
-    else if (text)
+    QV_string kept = kept_as.has_text() ? QV_stringf(L"The older %s is kept as %s\n", old.c_str(), kept_as.c_str())
+                                        : QV_string(L"");
+    if (gui) {
+        qv_error_box(shown + kept, QV_PRODUCT_CAPTION, nullptr, nullptr);
+        return;
+    }
+    if (text)
         dx_shell_write_error_oem(text);
     else
         dx_shell_write_error(shown.c_str());
+    if (kept_as.has_text())
+        dx_shell_write_error(kept.c_str());
+}
+
+DWORD copy_file(const QV_path& from, const QV_path& to)
+{
+    if (CopyFileW(qv_extended_path(from).c_str(), qv_extended_path(to).c_str(), FALSE))
+        return 0;
+    return GetLastError();
+}
+
+// The plain pair: the copy takes the destination's place in one step. The driver's
+// suffixed destination, which goes before a copy onto the plain name, goes only
+// once the new copy is complete, so a copy that fails leaves both names as they were.
+DWORD copy_plain(const Blind_copy_names& names)
+{
+    // Onto the source itself: the system refuses that copy, and the refusal is reported.
+    if (same_path(names.source, names.destination) || same_file(names.destination, names.source))
+        return copy_file(names.source, names.destination);
+    return qv_copy_file_replacing(names.source, names.destination, [&names] {
+        const QV_path& old = names.destination_suffixed;
+        if (old.exists() && may_remove(old, names.source, names.source))
+            DeleteFileW(qv_extended_path(old).c_str());
+    });
+}
+
+// The suffixed pair is the driver's: its names are only tested, deleted and copied
+// onto. The plain destination, which must be out of the way, is moved aside and
+// returns when the copy fails; kept_as tells where it stays when it cannot return.
+DWORD copy_suffixed(const Blind_copy_names& names, bool distinct, QV_path& kept_as)
+{
+    const QV_path& from = names.source_suffixed;
+    const QV_path& to = names.destination_suffixed;
+    Set_aside moved;
+    if (distinct && to.exists()) {
+        if (may_remove(to, names.source, from))
+            DeleteFileW(qv_extended_path(to).c_str());
+    } else if (distinct) {
+        moved = set_aside(names.destination, names.source, from);
+    }
+    bool to_was_free = !to.exists();
+    DWORD code = copy_file(from, to);
+    if (code == 0)
+        drop_set_aside(moved);
+    else
+        kept_as = undo_failed_copy(to, to_was_free, moved);
+    return code;
 }
 
 } // namespace
@@ -144,21 +229,16 @@ void dx_shell_blind_copy(bool gui, const QV_path& source, const QV_path& destina
 {
     qv_trace_enter(BLIND_COPY, 0);
     Blind_copy_names names = resolve(source, destination);
-    bool source_exists = names.source.exists();
+    bool distinct = names.source.exists() && !same_path(names.source, names.destination);
     bool offered_suffixed = names.source_suffixed.exists();
-    const QV_path& from = offered_suffixed ? names.source_suffixed : names.source;
-    const QV_path& to = offered_suffixed ? names.destination_suffixed : names.destination;
-    Set_aside set_aside;
-    if (source_exists && !same_path(names.source, names.destination))
-        set_aside = move_old_destination_aside(names, from);
-    bool to_was_free = !to.exists();
-    if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) {
-        DWORD code = GetLastError();
-        undo_failed_copy(to, to_was_free, set_aside);
-        report_copy_failure(gui, code);
+    QV_path kept_as;
+    DWORD code = offered_suffixed ? copy_suffixed(names, distinct, kept_as) : copy_plain(names);
+    if (code != 0) {
+        report_copy_failure(gui, code, names.destination, kept_as);
         return;
     }
-    if (set_aside.aside.has_text())
-        DeleteFileW(set_aside.aside.c_str());
-    copy_special_info(from, to);
+    if (offered_suffixed)
+        copy_special_info(names.source_suffixed, names.destination_suffixed);
+    else
+        copy_special_info(names.source, names.destination);
 }

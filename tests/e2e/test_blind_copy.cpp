@@ -161,6 +161,19 @@ TEST_F(BlindCopyE2e, SuffixedPairWhenTheDriverOffersOne)
               information_copies());
 }
 
+// The driver's suffixed destination goes, as before a copy onto the plain name,
+// once the new copy is complete.
+TEST_F(BlindCopyE2e, PlainPairOverASuffixedDestination)
+{
+    qv_write_file(in(L"a.txt"), "new");
+    qv_write_file(in(L"b.txt"), "old plain");
+    qv_write_file(in(L"b.txt") + SUFFIX, "old offered");
+    expect_silent(run_console({L"-blind_copy", in(L"a.txt"), in(L"b.txt")}));
+    EXPECT_EQ("new", contents(in(L"b.txt")));
+    EXPECT_EQ("(missing)", contents(in(L"b.txt") + SUFFIX));
+    EXPECT_EQ(std::vector<std::wstring>{in(L"a.txt") + L"|" + in(L"b.txt") + L"|1"}, information_copies());
+}
+
 TEST_F(BlindCopyE2e, SuffixedPairOntoAFolderLandsInsideIt)
 {
     qv_write_file(in(L"a.txt"), "as stored");
@@ -273,6 +286,21 @@ TEST_F(BlindCopyE2e, ReadOnlyDestination)
     EXPECT_EQ("data", contents(in(L"read only")));
     EXPECT_EQ("data", contents(in(L"src")));
     EXPECT_EQ("neighbour", contents(in(L"neighbour")));
+}
+
+TEST_F(BlindCopyE2e, FolderWhereTheFileWasExpectedKeepsItsNameAndContents)
+{
+    qv_write_file(in(L"a.txt"), "new");
+    CreateDirectoryW(in(L"out").c_str(), nullptr);
+    CreateDirectoryW(in(L"out\\a.txt").c_str(), nullptr);
+    qv_write_file(in(L"out\\a.txt\\inside.txt"), "inside");
+    for (bool gui : {false, true}) {
+        SCOPED_TRACE(gui ? "GUI build" : "console build");
+        expect_failure(gui, run_build(gui, {L"-blind_copy", in(L"a.txt"), in(L"out")}), ERROR_ACCESS_DENIED);
+        EXPECT_EQ("inside", contents(in(L"out\\a.txt\\inside.txt")));
+        EXPECT_EQ(std::vector<std::wstring>{L"a.txt"}, qv_folder_entries(in(L"out")));
+    }
+    EXPECT_TRUE(information_copies().empty());
 }
 
 } // namespace

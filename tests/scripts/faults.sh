@@ -286,6 +286,72 @@ blind_copy_onto_a_full_disk() {
     [ "$left" = older.bin ] || fail "the small disk holds: $(echo $left)"
 }
 
+# ---- blind copy: the older destination --------------------------------------
+
+# The driver's blind-copy suffix (U+ECF7) as the host spells it in a file name.
+BLIND_COPY_SUFFIX=$'\xee\xb3\xb7'
+
+# blind_copy_over_older_on_full_disk <destination name> [beside...]: a 3 MB copy
+# onto a 1 MB disk over a 300 KB older file under <destination name>, with the
+# names given as [beside...] also on the disk (each holding its own name). The
+# failure is reported, and every file on the disk is as it was, nothing added.
+blind_copy_over_older_on_full_disk() {
+    local name=$1 other; shift
+    trace_off
+    if [ "$(id -u)" -ne 0 ]; then
+        fail "needs root to mount the small disk"
+        return
+    fi
+    SMALL_DISK=$SCRATCH/small_disk
+    mkdir -p "$SMALL_DISK"
+    mount -t tmpfs -o size=1m tmpfs "$SMALL_DISK" || { SMALL_DISK=; fail "could not mount the small disk"; return; }
+    ln -sfn "$SMALL_DISK" "$WINEPREFIX/dosdevices/q:"
+    head -c 3145728 /dev/urandom >"$SCRATCH/large.bin"
+    head -c 307200 /dev/urandom >"$SMALL_DISK/$name"
+    for other in "$@"; do printf '%s' "$other" >"$SMALL_DISK/$other"; done
+    (cd "$SMALL_DISK" && ls -A && cat -- * | md5sum) >"$SCRATCH/disk.expected"
+    run copy -blind_copy "$(in_scratch large.bin)" "Q:\\$name"
+    expect_rc copy 0
+    [ -s "$SCRATCH/copy.err" ] || fail "the failed copy reported nothing"
+    (cd "$SMALL_DISK" && ls -A && cat -- * | md5sum) | cmp -s - "$SCRATCH/disk.expected" \
+        || fail "the disk changed: $(cd "$SMALL_DISK" && ls -lA | tail -n +2 | awk '{ print $5, $9 }' | tr '\n' ' ')"
+}
+
+# A name of 253 characters, too long to take any suffix of its own.
+blind_copy_long_name_onto_a_full_disk() {
+    blind_copy_over_older_on_full_disk "$(printf 'n%.0s' {1..253})"
+}
+
+# The driver offers the destination under its suffixed name too, not the source:
+# the plain pair is copied and may lose neither the plain nor the suffixed file.
+blind_copy_beside_a_suffixed_destination_onto_a_full_disk() {
+    blind_copy_over_older_on_full_disk older.bin "older.bin$BLIND_COPY_SUFFIX"
+}
+
+# A copy killed half-way: the destination holds the whole older file or the whole
+# new one, never a part. The kill comes once the copy has written a first part of
+# its bytes; a copy that ended before it must have put the whole new file in place.
+blind_copy_killed_half_way() {
+    trace_off
+    mkdir -p "$SCRATCH/out"
+    head -c 307200 /dev/urandom >"$SCRATCH/out/older.bin"
+    cp "$SCRATCH/out/older.bin" "$SCRATCH/older.expected"
+    head -c 1073741824 /dev/zero >"$SCRATCH/large.bin"
+    (cd "$SCRATCH" && exec "$WINE_LOADER" "$PROGRAM" -blind_copy "$(in_scratch large.bin)" "$(in_scratch 'out\older.bin')" \
+        </dev/null >copy.out 2>copy.err) &
+    local copy=$! written
+    while kill -0 $copy 2>/dev/null; do
+        written=$(du -sb --apparent-size "$SCRATCH/out" | cut -f1)
+        [ "$written" -gt $((307200 + 4096 + 16777216)) ] && break
+        sleep 0.01
+    done
+    kill -9 $copy 2>/dev/null
+    wait $copy 2>/dev/null
+    cmp -s "$SCRATCH/out/older.bin" "$SCRATCH/older.expected" || cmp -s "$SCRATCH/out/older.bin" "$SCRATCH/large.bin" \
+        || fail "the destination is neither file: $(stat -c '%s bytes' "$SCRATCH/out/older.bin" 2>&1)"
+    rm -f "$SCRATCH/large.bin"
+}
+
 # ---- force delete -----------------------------------------------------------
 
 # A folder and a file outside the tree that links inside it point to.
@@ -339,6 +405,9 @@ ALL_CASES=(
     trace_file_link_to_another_trace_file
     temporary_folder_through_a_link
     blind_copy_onto_a_full_disk
+    blind_copy_long_name_onto_a_full_disk
+    blind_copy_beside_a_suffixed_destination_onto_a_full_disk
+    blind_copy_killed_half_way
     force_delete_link_inside_tree
     force_delete_link_as_the_path
 )

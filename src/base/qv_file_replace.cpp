@@ -1,0 +1,109 @@
+#include "base/qv_file_replace.h"
+
+#include "trace/qv_trace.h"
+
+#include <cwchar>
+
+namespace {
+
+constexpr const wchar_t* REPLACE = L"qv_copy_file_replacing";
+
+// Names taken by someone else are skipped; past this many the folder is not
+// ours to fill.
+constexpr int temporary_name_tries = 100;
+
+bool starts_with(const wchar_t* text, const wchar_t* prefix)
+{
+    return std::wcsncmp(text, prefix, std::wcslen(prefix)) == 0;
+}
+
+void trace_failure(const wchar_t* call, const QV_path& path, DWORD error)
+{
+    qv_trace_printf(REPLACE, L"%s failed for '%s'\n", call, path.c_str() ? path.c_str() : L"");
+    qv_trace_error(REPLACE, error);
+}
+
+bool is_folder(const QV_path& path)
+{
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The temporary file may carry the source's read-only attribute, which would
+// refuse the removal.
+void remove_temporary(const QV_path& temporary)
+{
+    SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (DeleteFileW(temporary.c_str()))
+        return;
+    DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+        trace_failure(L"DeleteFileW", temporary, error);
+}
+
+bool name_taken(DWORD error)
+{
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+}
+
+// The whole copy under a temporary name of its own; 0 or the copy's error, with
+// nothing left behind on failure.
+DWORD copy_to_temporary(const QV_path& source, const QV_path& destination, QV_path& temporary)
+{
+    QV_path from = qv_extended_path(source);
+    for (int tries = 0; tries < temporary_name_tries; ++tries) {
+        temporary = qv_temporary_name_beside(destination);
+        // Exclusive: a file of that name belongs to someone else and is left alone.
+        if (CopyFileW(from.c_str(), temporary.c_str(), TRUE))
+            return 0;
+        DWORD error = GetLastError();
+        if (name_taken(error))
+            continue;
+        remove_temporary(temporary);
+        return error;
+    }
+    return ERROR_FILE_EXISTS;
+}
+
+} // namespace
+
+QV_path qv_extended_path(const QV_path& path)
+{
+    const wchar_t* text = path.c_str();
+    if (!text || path.length() < MAX_PATH || starts_with(text, L"\\\\?\\") || starts_with(text, L"\\\\.\\"))
+        return QV_path(text);
+    if (starts_with(text, L"\\\\"))
+        return QV_path(L"\\\\?\\UNC\\") + (text + 2);
+    return QV_path(L"\\\\?\\") + text;
+}
+
+QV_path qv_temporary_name_beside(const QV_path& path)
+{
+    static unsigned counter = 0;
+    wchar_t name[40] = {};
+    _snwprintf(name, 39, L"~qv%lx-%x.tmp", GetCurrentProcessId(), ++counter);
+    QV_path folder = path.parent();
+    return qv_extended_path(folder.has_text() ? join(folder, name) : QV_path(name));
+}
+
+DWORD qv_copy_file_replacing(const QV_path& source, const QV_path& destination,
+                             const std::function<void()>& before_replace)
+{
+    qv_trace_enter(REPLACE, 0);
+    QV_path to = qv_extended_path(destination);
+    if (is_folder(to))
+        return ERROR_ACCESS_DENIED;
+    QV_path temporary;
+    if (DWORD error = copy_to_temporary(source, destination, temporary))
+        return error;
+    if (before_replace)
+        before_replace();
+    // One rename: the name moves from the old file to the new one at once. A
+    // folder that appeared meanwhile refuses it.
+    if (MoveFileExW(temporary.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return 0;
+    DWORD error = GetLastError();
+    trace_failure(L"MoveFileExW", to, error);
+    remove_temporary(temporary);
+    return error;
+}

@@ -1,0 +1,38 @@
+#pragma once
+// Replacing a file by a copy without a moment where its name holds neither the
+// old file nor the whole new one.
+
+#include "base/qv_path.h"
+
+#include <windows.h>
+
+#include <functional>
+
+// Copies source (CopyFileW: contents, attributes and times) to destination so that
+// destination names the whole old file (or nothing, if it named nothing) until the
+// copy is complete and the whole new file from then on, also when the process is
+// killed half-way; a partial copy never appears under destination. The bytes go to a
+// temporary file of this process with a short name of its own in destination's
+// folder (qv_temporary_name_beside), which takes destination's place in one rename
+// (MoveFileExW with MOVEFILE_REPLACE_EXISTING). Both paths are absolute; any name
+// and path length the system accepts works. before_replace, when given, runs once
+// the copy is complete, just before the rename.
+//
+// Returns 0 or the Win32 error of the step that failed. On failure destination is
+// as it was and the temporary file is gone; a removal that fails is traced with
+// the temporary file's name. A destination that is a folder is never touched:
+// ERROR_ACCESS_DENIED, as a copy onto it gives. A process killed half-way leaves its
+// temporary file beside destination, never a partial destination.
+DWORD qv_copy_file_replacing(const QV_path& source, const QV_path& destination,
+                             const std::function<void()>& before_replace = {});
+
+// A free-looking name for a temporary file of this process beside path (absolute):
+// "~qv<process id>-<n>.tmp" in path's folder, short so that it fits wherever path's
+// own name does, with n counting up per call. In the extended form when long. The
+// caller creates the file exclusively and asks again when the name is taken.
+QV_path qv_temporary_name_beside(const QV_path& path);
+
+// An absolute path in the form the file calls accept at any length: "\\?\" (or
+// "\\?\UNC\" for a share) before a path of MAX_PATH characters or more; shorter
+// paths and paths already in a "\\?\" or "\\.\" form are returned as they are.
+QV_path qv_extended_path(const QV_path& path);
