@@ -2,6 +2,7 @@
 
 #include "cab/qv_cab_ansi.h"
 #include "cab/qv_cab_callbacks.h"
+#include "trace/qv_trace.h"
 
 #include <cstring>
 #include <string>
@@ -92,9 +93,30 @@ QV_cab_basic* QV_cab_basic::writer_of(void* context)
 FNFCIOPEN(QV_cab_basic::open_file)
 {
     QV_cab_basic* writer = writer_of(pv);
-    if (writer->cabinet_library_path == pszFile)
-        return writer->reservation.open_descriptor(err);
-    return qv_cab_open(pszFile, oflag, pmode, err, pv);
+    if (writer->cabinet_library_path != pszFile)
+        return qv_cab_open(pszFile, oflag, pmode, err, pv);
+    int descriptor = writer->reservation.open_descriptor(err);
+    if (descriptor != -1)
+        qv_cab_opened_for_writing(descriptor);
+    return descriptor;
+}
+
+FNFCIGETOPENINFO(QV_cab_basic::open_source)
+{
+    QV_cab_basic* writer = writer_of(pv);
+    return qv_cab_open_source(pszName, pdate, ptime, pattribs, err, qv_cab_folder_limit - writer->folder_bytes,
+                              &writer->last_part);
+}
+
+// A file that would take the current folder past the limit goes into a new one.
+bool QV_cab_basic::make_room(__int64 size)
+{
+    if (folder_bytes == 0 || folder_bytes + size <= qv_cab_folder_limit)
+        return true;
+    if (FCIFlushFolder(fci_context.get(), refuse_next_cabinet, qv_cab_status) == FALSE)
+        return false;
+    folder_bytes = 0;
+    return true;
 }
 
 // The cabinet's text names no file of its own (see library_name); the writer
@@ -123,10 +145,20 @@ bool QV_cab_basic::add_file(const wchar_t* source, const wchar_t* name_in_cabine
     std::string narrow_name;
     if (!qv_cab_ansi_path(source, narrow_source) || !qv_cab_exact_ansi(name_in_cabinet, narrow_name))
         return false;
-    if (!qv_cab_source_readable(narrow_source.c_str()))
+    __int64 size = 0;
+    if (!qv_cab_source_readable(narrow_source.c_str(), &size) || !make_room(size))
         return false;
-    return FCIAddFile(fci_context.get(), narrow_source.data(), narrow_name.data(), FALSE, refuse_next_cabinet,
-                      qv_cab_status, qv_cab_open_info, tcompTYPE_MSZIP) != FALSE;
+    last_part = QV_cab_source_part();
+    if (FCIAddFile(fci_context.get(), narrow_source.data(), narrow_name.data(), FALSE, refuse_next_cabinet,
+                   qv_cab_status, open_source, tcompTYPE_MSZIP) == FALSE)
+        return false;
+    folder_bytes += last_part.kept;
+    if (last_part.left_out > 0)
+        qv_trace_printf(L"QV_cab_basic::add_file",
+                        L"%s is larger than a cabinet folder holds: %I64d bytes before its last line start that "
+                        L"fits left out, %I64d bytes archived\n",
+                        source, last_part.left_out, last_part.kept);
+    return true;
 }
 
 bool QV_cab_basic::add_file(const wchar_t* source)

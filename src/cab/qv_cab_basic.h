@@ -10,10 +10,16 @@
 //
 // An archive too large for one cabinet is refused: the library would go on into
 // follow-on cabinets that could not be named after the archive, so flush fails.
+//
+// No folder of the archive passes qv_cab_folder_limit uncompressed bytes: a file
+// that would take the current folder past it starts a new folder, and a file
+// larger than a whole folder is archived as its most recent part that fits (see
+// qv_cab_open_source), with a trace record of the bytes left out.
 
 #include "base/qv_path.h"
 #include "base/qv_unique.h"
 #include "cab/qv_cab.h"
+#include "cab/qv_cab_callbacks.h"
 #include "cab/qv_cab_kernel.h"
 #include "cab/qv_cab_reservation.h"
 
@@ -58,6 +64,9 @@ private:
     static FNFCIOPEN(open_file);
     static FNFCIDELETE(delete_file);
     static FNFCIGETNEXTCABINET(refuse_next_cabinet);
+    // The open-information callback, with the room left in the current folder.
+    static FNFCIGETOPENINFO(open_source);
+    bool make_room(__int64 size);
 
     QV_fci fci_context;
     ERF fci_error;
@@ -66,4 +75,6 @@ private:
     QV_cab_reservation reservation;
     std::string cabinet_library_path;  // what the library opens for the cabinet
     bool spilled = false;              // the library asked for a follow-on cabinet
+    __int64 folder_bytes = 0;          // uncompressed bytes in the current folder
+    QV_cab_source_part last_part;      // what the last open took of its source
 };

@@ -11,6 +11,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <mutex>
@@ -62,71 +63,171 @@ bool read_open_info(HANDLE file, const char* name, USHORT* date, USHORT* time, U
     return true;
 }
 
-// The end each open source had when it was opened, by descriptor. The library
-// reads a source up to the end it finds, so reads and seeks stop at this end: a
-// file that grows meanwhile is archived as the bytes it held at the open, its
-// size and its data agreeing. Writers on other threads share the table.
-struct Source_end {
+// What the library reads of each open source, by descriptor: the first head
+// bytes of the file, then from cut up to end, the end the file had at the open.
+// A whole source has head and cut 0. A file that grows meanwhile is archived as
+// the bytes it held at the open, its size and its data agreeing. The file
+// position is always below head or at cut and beyond. Writers on other threads
+// share the table.
+struct Source_window {
     int descriptor;
+    __int64 head;
+    __int64 cut;
     __int64 end;
+
+    __int64 size() const { return head + end - cut; }
+    __int64 file_offset(__int64 position) const { return position < head ? position : cut + position - head; }
+    __int64 position_of(__int64 offset) const { return offset < head ? offset : offset - cut + head; }
 };
 std::mutex g_sources_lock;
-std::vector<Source_end> g_sources;
+std::vector<Source_window> g_sources;
 
-// A descriptor number is open once at a time: an entry it still has belongs to
-// an earlier file closed without the close callback.
-bool remember_end(int descriptor, __int64 end)
+// Records what was just opened under descriptor: a source's window, or (window
+// null) a file the library writes. Every open comes here, so an entry left by an
+// earlier file of the same number (closed without the close callback) never
+// reaches the new one. False only when the table cannot grow.
+bool track(int descriptor, const Source_window* window)
 {
     std::lock_guard<std::mutex> lock(g_sources_lock);
-    for (Source_end& source : g_sources) {
-        if (source.descriptor == descriptor) {
-            source.end = end;
-            return true;
+    for (size_t i = 0; i < g_sources.size(); ++i) {
+        if (g_sources[i].descriptor != descriptor)
+            continue;
+        if (window != nullptr) {
+            g_sources[i] = *window;
+        } else {
+            g_sources[i] = g_sources.back();
+            g_sources.pop_back();
         }
+        return true;
     }
+    if (window == nullptr)
+        return true;
     try {
-        g_sources.push_back({descriptor, end});
+        g_sources.push_back(*window);
     } catch (const std::bad_alloc&) {
         return false;
     }
     return true;
 }
 
-// False for a descriptor that is not an open source (the library's scratch files).
-bool end_of(int descriptor, __int64* end)
+// False for a descriptor that is not an open source (the cabinet, scratch files).
+bool window_of(int descriptor, Source_window* window)
 {
     std::lock_guard<std::mutex> lock(g_sources_lock);
-    for (const Source_end& source : g_sources) {
+    for (const Source_window& source : g_sources) {
         if (source.descriptor == descriptor) {
-            *end = source.end;
+            *window = source;
             return true;
         }
     }
     return false;
 }
 
-void forget_end(int descriptor)
+// count bytes at offset; the count read, or -1 with errno set.
+int read_at(int descriptor, __int64 offset, void* buffer, unsigned count)
 {
-    std::lock_guard<std::mutex> lock(g_sources_lock);
-    for (size_t i = 0; i < g_sources.size(); ++i) {
-        if (g_sources[i].descriptor == descriptor) {
-            g_sources[i] = g_sources.back();
-            g_sources.pop_back();
-            return;
-        }
-    }
+    if (_lseeki64(descriptor, offset, SEEK_SET) != offset)
+        return -1;
+    return _read(descriptor, buffer, count);
 }
 
-// The count a read may take from descriptor without passing a source's end.
-UINT readable_count(int descriptor, UINT wanted)
+// The first line start at or after first: the offset just after a line feed of
+// unit bytes ('\n', as a UTF-16LE unit when unit is 2); end when none is there,
+// -1 when the file cannot be read.
+__int64 line_start_from(int descriptor, __int64 first, __int64 end, int unit)
 {
-    __int64 end = 0;
-    if (!end_of(descriptor, &end))
-        return wanted;
-    __int64 position = _telli64(descriptor);
-    if (position < 0 || position >= end)
-        return 0;
-    return end - position < static_cast<__int64>(wanted) ? static_cast<UINT>(end - position) : wanted;
+    static constexpr unsigned CHUNK = 65536;
+    std::vector<char> buffer(CHUNK);
+    for (__int64 at = first - unit; at < end;) {
+        int got = read_at(descriptor, at, buffer.data(), static_cast<unsigned>(std::min<__int64>(CHUNK, end - at)));
+        if (got < unit)
+            return got < 0 ? -1 : end;
+        for (int i = 0; i + unit <= got; i += unit) {
+            if (buffer[i] == '\n' && (unit == 1 || buffer[i + 1] == '\0'))
+                return at + i + unit;
+        }
+        at += got - got % unit;
+    }
+    return end;
+}
+
+// The window of a source of end bytes that keeps at most room of them, the file
+// position left at the window's start. False with errno set when the file cannot be read.
+bool window_for(int descriptor, __int64 end, __int64 room, Source_window* window)
+{
+    *window = {descriptor, 0, 0, end};
+    if (end <= room)
+        return true;
+    unsigned char mark[2] = {};
+    bool utf16 = read_at(descriptor, 0, mark, 2) == 2 && mark[0] == 0xFF && mark[1] == 0xFE;
+    int unit = utf16 ? 2 : 1;
+    window->head = utf16 && room >= 2 ? 2 : 0;
+    __int64 first = end - (room - window->head);
+    first += first % unit;  // UTF-16 units sit at even offsets after the mark
+    window->cut = line_start_from(descriptor, first, end, unit);
+    return window->cut >= 0 && _lseeki64(descriptor, window->file_offset(0), SEEK_SET) == window->file_offset(0);
+}
+
+// Sets up and records the window of a source just opened under descriptor; false
+// with errno set when the file cannot be read or the table cannot grow.
+bool watch_source(int descriptor, __int64 end, __int64 room, Source_window* window)
+{
+    if (!window_for(descriptor, end, room, window))
+        return false;
+    if (!track(descriptor, window)) {
+        errno = ENOMEM;
+        return false;
+    }
+    return true;
+}
+
+// Reads up to wanted bytes of a source: the head, then from the cut up to the end.
+int read_window(const Source_window& window, char* memory, UINT wanted)
+{
+    __int64 offset = _telli64(window.descriptor);
+    if (offset < 0)
+        return -1;
+    UINT total = 0;
+    while (total < wanted && offset < window.end) {
+        __int64 stop = offset < window.head ? window.head : window.end;
+        UINT count = static_cast<UINT>(std::min<__int64>(wanted - total, stop - offset));
+        int got = _read(window.descriptor, memory + total, count);
+        if (got < 0)
+            return -1;
+        total += static_cast<UINT>(got);
+        offset += got;
+        if (static_cast<UINT>(got) < count)
+            break;
+        if (offset == window.head && window.cut > window.head) {
+            if (_lseeki64(window.descriptor, window.cut, SEEK_SET) != window.cut)
+                return -1;
+            offset = window.cut;
+        }
+    }
+    return static_cast<int>(total);
+}
+
+// Moves within a source's window; the new position, or -1 with errno set.
+long seek_window(const Source_window& window, long distance, int origin)
+{
+    __int64 base = 0;
+    if (origin == SEEK_CUR) {
+        __int64 offset = _telli64(window.descriptor);
+        if (offset < 0)
+            return -1;
+        base = window.position_of(offset);
+    } else if (origin == SEEK_END) {
+        base = window.size();
+    }
+    __int64 position = base + distance;
+    if (position < 0 || position > LONG_MAX) {
+        errno = EINVAL;
+        return -1;
+    }
+    __int64 offset = window.file_offset(position);
+    if (_lseeki64(window.descriptor, offset, SEEK_SET) != offset)
+        return -1;
+    return static_cast<long>(position);
 }
 
 }  // namespace
@@ -154,16 +255,20 @@ FNFCIOPEN(qv_cab_open)
     // the last descriptor closes, so a process killed midway leaves none behind.
     if ((oflag & _O_CREAT) && (oflag & _O_EXCL))
         oflag |= _O_TEMPORARY;
-    // Shared like a source the open-information callback opens; a file opened
-    // for reading only is a source, read up to the end it has now.
-    int descriptor = _sopen(pszFile, oflag, _SH_DENYNO, pmode);
+    // A file opened for reading only is a source, shared like the ones the
+    // open-information callback opens and read up to the end it has now; what the
+    // library writes is its own until it closes it.
+    bool source = (oflag & (_O_WRONLY | _O_RDWR)) == 0;
+    int descriptor = _sopen(pszFile, oflag, source ? _SH_DENYNO : _SH_DENYWR, pmode);
     if (descriptor == -1) {
         *err = errno;
         return -1;
     }
-    if ((oflag & (_O_WRONLY | _O_RDWR)) == 0 && !remember_end(descriptor, _filelengthi64(descriptor))) {
+    Source_window window;
+    if (source ? !watch_source(descriptor, _filelengthi64(descriptor), qv_cab_folder_limit, &window)
+               : !track(descriptor, nullptr)) {
+        *err = errno;
         _close(descriptor);
-        *err = ENOMEM;
         return -1;
     }
     return descriptor;
@@ -173,7 +278,9 @@ FNFCIREAD(qv_cab_read)
 {
     (void)pv;
     int descriptor = static_cast<int>(hf);
-    int count = _read(descriptor, memory, readable_count(descriptor, cb));
+    Source_window window;
+    int count = window_of(descriptor, &window) ? read_window(window, static_cast<char*>(memory), cb)
+                                               : _read(descriptor, memory, cb);
     if (count != static_cast<int>(cb))
         *err = errno;
     return static_cast<UINT>(count);
@@ -191,7 +298,7 @@ FNFCIWRITE(qv_cab_write)
 FNFCICLOSE(qv_cab_close)
 {
     (void)pv;
-    forget_end(static_cast<int>(hf));
+    track(static_cast<int>(hf), nullptr);
     int result = _close(static_cast<int>(hf));
     if (result != 0)
         *err = errno;
@@ -201,12 +308,9 @@ FNFCICLOSE(qv_cab_close)
 FNFCISEEK(qv_cab_seek)
 {
     (void)pv;
-    __int64 end = 0;
-    if (seektype == SEEK_END && end_of(static_cast<int>(hf), &end)) {
-        dist = static_cast<long>(end + dist);  // from the end the source had when it was opened
-        seektype = SEEK_SET;
-    }
-    long position = _lseek(static_cast<int>(hf), dist, seektype);
+    Source_window window;
+    long position = window_of(static_cast<int>(hf), &window) ? seek_window(window, dist, seektype)
+                                                             : _lseek(static_cast<int>(hf), dist, seektype);
     if (position == -1)
         *err = errno;
     return position;
@@ -304,21 +408,27 @@ FNFCISTATUS(qv_cab_status)
     return cb2 > static_cast<ULONG>(LONG_MAX) ? LONG_MAX : static_cast<long>(cb2);
 }
 
-bool qv_cab_source_readable(const char* name)
+bool qv_cab_source_readable(const char* name, __int64* size)
 {
     QV_file file = open_source(name);
     USHORT date = 0, time = 0, attributes = 0;
-    __int64 size = 0;
-    return file.valid() && read_open_info(file.get(), name, &date, &time, &attributes, &size);
+    __int64 found = 0;
+    if (!file.valid() || !read_open_info(file.get(), name, &date, &time, &attributes, &found))
+        return false;
+    if (size != nullptr)
+        *size = found;
+    return true;
 }
 
+__int64 qv_cab_folder_limit = 65535LL * 32768;
+
 // One open serves the library: the end it reads to is the size this open saw.
-FNFCIGETOPENINFO(qv_cab_open_info)
+INT_PTR qv_cab_open_source(const char* name, USHORT* date, USHORT* time, USHORT* attributes, int* err,
+                           __int64 room, QV_cab_source_part* part)
 {
-    (void)pv;
-    QV_file file = open_source(pszName);
+    QV_file file = open_source(name);
     __int64 size = 0;
-    if (!file.valid() || !read_open_info(file.get(), pszName, pdate, ptime, pattribs, &size))
+    if (!file.valid() || !read_open_info(file.get(), name, date, time, attributes, &size))
         return -1;
     int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(file.get()), _O_RDONLY | _O_BINARY);
     if (descriptor == -1) {
@@ -326,10 +436,25 @@ FNFCIGETOPENINFO(qv_cab_open_info)
         return -1;
     }
     file.release();  // the descriptor owns the handle now
-    if (!remember_end(descriptor, size)) {
+    Source_window window;
+    if (!watch_source(descriptor, size, room, &window)) {
+        *err = errno;
         _close(descriptor);
-        *err = ENOMEM;
         return -1;
     }
+    part->kept = window.size();
+    part->left_out = size - window.size();
     return descriptor;
+}
+
+FNFCIGETOPENINFO(qv_cab_open_info)
+{
+    (void)pv;
+    QV_cab_source_part part;
+    return qv_cab_open_source(pszName, pdate, ptime, pattribs, err, qv_cab_folder_limit, &part);
+}
+
+void qv_cab_opened_for_writing(int descriptor)
+{
+    track(descriptor, nullptr);  // removing an entry never needs memory
 }

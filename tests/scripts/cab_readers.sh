@@ -77,6 +77,48 @@ result=$(write_cab "$(winpath "$WORK/empty.cab")" "$(winpath "$WORK/missing.qv")
 [ "$(stat -c %s empty.cab 2>/dev/null)" = 36 ] || fail "empty.cab is not a 36-byte header"
 cabextract -q -t empty.cab >/dev/null 2>&1 && fail "cabextract finds files in empty.cab"
 
+# gcab extracts every stored file and each equals its expected content.
+expect_gcab_extracts() {
+    local cab=$1 out=$WORK/gout; shift
+    rm -rf "$out"; mkdir -p "$out"
+    gcab -x -C "$out" "$cab" >/dev/null 2>&1 || fail "gcab cannot extract $(basename "$cab")"
+    while [ $# -ge 2 ]; do
+        cmp -s "$out/$1" "$2" || fail "$1 in $(basename "$cab") differs for gcab"
+        shift 2
+    done
+    rm -rf "$out"
+}
+
+# The number of folders in a cabinet's header.
+folder_count() { od -An -tu2 -j26 -N2 "$1" | tr -d ' '; }
+
+# Folders held below a lowered limit: a UTF-16 trace larger than a folder keeps
+# its mark and its last whole lines that fit (lines end in "\n" or "\r\n"), and
+# files that do not fit one folder together go into two. Both readers take them.
+check_folder_limit() {
+    local limit=70000 i line kept=2 lines=()
+    for i in $(seq 1 4000); do
+        line="P:  12,T:  34 VlmKdShell.com!dx_shell_dispatch: argv[$((i % 5))] = '-x' ($i)"
+        [ $((i % 4)) = 0 ] && lines+=("$line"$'\r\n') || lines+=("$line"$'\n')
+    done
+    { printf '\xff\xfe'; printf '%s' "${lines[@]}" | iconv -f ASCII -t UTF-16LE; } > trace.qv
+    # Whole lines from the end while they fit beside the mark: 2 bytes a character.
+    for ((i = ${#lines[@]} - 1; i >= 0; i--)); do
+        [ $((kept + 2 * ${#lines[i]})) -le $limit ] || break
+        kept=$((kept + 2 * ${#lines[i]}))
+    done
+    { printf '\xff\xfe'; tail -c $((kept - 2)) trace.qv; } > trace_kept.qv
+    head -c 40000 /dev/urandom > r1.bin; head -c 40000 /dev/urandom > r2.bin
+    result=$(write_cab -folder_limit $limit "$(winpath "$WORK/limit.cab")" "$(winpath "$WORK/r1.bin")" r1.bin \
+        "$(winpath "$WORK/r2.bin")" r2.bin "$(winpath "$WORK/trace.qv")" UsrTraceFile.qv)
+    [ "$result" = $'add 1\nadd 1\nadd 1\nflush 1' ] || fail "writing limit.cab: $result"
+    [ "$(folder_count limit.cab)" = 3 ] || fail "limit.cab holds $(folder_count limit.cab) folders, not 3"
+    expect_extracts limit.cab r1.bin r1.bin r2.bin r2.bin UsrTraceFile.qv trace_kept.qv
+    expect_gcab_extracts limit.cab r1.bin r1.bin r2.bin r2.bin UsrTraceFile.qv trace_kept.qv
+    rm -f trace.qv trace_kept.qv r1.bin r2.bin limit.cab
+}
+check_folder_limit
+
 # A 100 MB trace-like file.
 awk 'BEGIN { for (i = 0; i < 1600000; i++) printf "%08d 0x%08x VlmKdShell.com dx_shell_dispatch argv[%d] = \x27-eut\x27\r\n", i, i * 2654435761 % 4294967296, i % 7 }' \
     | head -c 100000000 > big.qv

@@ -2,16 +2,19 @@
 // it back with independent readers.
 //
 //   cab_write [-a <hex attributes> <path>]... [-t <YYYYMMDDhhmmss local> <path>]...
-//             [-hold <event name>] <cabinet> [<source> <name in cabinet>]... [+<source>]...
+//             [-hold <event name>] [-folder_limit <bytes>] <cabinet> [<source> <name in cabinet>]...
+//             [+<source>]...
 //
 // -a and -t prepare a source first (its attributes, its last-write time in local
 // time). A source written as +<path> is added under its own name. Prints "add 1|0"
 // per file and "flush 1|0"; the exit code is 0 when the flush succeeded, 1 when
 // it failed, 2 when no writer could be made or the arguments are wrong. With
 // -hold, the writer stops after the adds, sets the named event and waits there to
-// be killed, as a collect killed midway would be.
+// be killed, as a collect killed midway would be. -folder_limit lowers the most
+// uncompressed bytes a folder of the cabinet holds.
 
 #include "cab/qv_cab.h"
+#include "cab/qv_cab_callbacks.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -69,6 +72,10 @@ int main()
     const wchar_t* hold_event = nullptr;
     if (first + 2 < argc && wcscmp(argv[first], L"-hold") == 0) {
         hold_event = argv[first + 1];
+        first += 2;
+    }
+    if (first + 2 < argc && wcscmp(argv[first], L"-folder_limit") == 0) {
+        qv_cab_folder_limit = _wtoi64(argv[first + 1]);
         first += 2;
     }
     QV_cab* cab = QV_cab::create(argv[first], true, true);

@@ -1,10 +1,13 @@
 #include "cab/qv_cab_basic.h"
 #include "cab_test_support.h"
+#include "qv_trace_file.h"
+#include "trace/qv_trace_seams.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -180,6 +183,68 @@ TEST_F(CabWriter, AFailedFlushLeavesNoArchiveUnderAnyName)
         EXPECT_TRUE(only_entries_are({L"small.txt", L"big.bin", L"fits.cab"}));
     }
     EXPECT_TRUE(only_entries_are({L"small.txt", L"big.bin", L"fits.cab"}));
+}
+
+// Lowers the most uncompressed bytes a folder holds, for one test.
+class Folder_limit {
+public:
+    explicit Folder_limit(__int64 bytes) : saved_(qv_cab_folder_limit) { qv_cab_folder_limit = bytes; }
+    ~Folder_limit() { qv_cab_folder_limit = saved_; }
+
+private:
+    __int64 saved_;
+};
+
+// Trace records of this process go to the trace file while the test runs.
+class Tracing_on {
+public:
+    Tracing_on() { reset(true); }
+    ~Tracing_on() { reset(false); }
+
+private:
+    static void reset(bool on)
+    {
+        on ? qv_set_trace_switch(HKEY_CURRENT_USER, 1) : qv_clear_trace_switch();
+        qv_delete_trace_file();
+        qv_trace_reset_writer_state();
+    }
+};
+
+// No folder passes the limit: files share a folder while they fit, a file that
+// would take it past the limit starts a new one, and a file larger than a whole
+// folder keeps its mark and its last whole lines that fit, the bytes left out
+// named in the trace.
+TEST_F(CabWriter, NoFolderPassesTheLimit)
+{
+    const __int64 limit = 100000;
+    Folder_limit lowered(limit);
+    Tracing_on tracing;
+    std::vector<std::wstring> lines;
+    std::wstring text;
+    for (int i = 0; i < 6000; ++i)
+        text += lines.emplace_back(L"record " + std::to_wstring(i) + (i % 3 ? L"\n" : L"\r\n"));
+    std::wstring trace = source(L"t.qv", "\xFF\xFE" + std::string(reinterpret_cast<const char*>(text.data()),
+                                                                   text.size() * sizeof(wchar_t)));
+    __int64 kept = 2;
+    for (auto line = lines.rbegin(); kept + static_cast<__int64>(line->size() * 2) <= limit; ++line)
+        kept += line->size() * 2;
+    const wchar_t* names[] = {L"s1.bin", L"s2.bin", L"a.bin"};
+    QV_cab_basic cab(box.file(L"out.cab").c_str());
+    for (const wchar_t* name : names)
+        EXPECT_TRUE(cab.add_file(source(name, incompressible(name[0] == L'a' ? 60000 : 30000)).c_str(), name));
+    EXPECT_TRUE(cab.add_file(trace.c_str(), L"t.qv"));
+    ASSERT_TRUE(cab.flush());
+
+    Cab_directory dir = read_cab_directory(box.file(L"out.cab"));
+    ASSERT_TRUE(dir.valid);
+    EXPECT_EQ(3u, dir.folders);
+    ASSERT_EQ(4u, dir.files.size());
+    EXPECT_EQ(30000u, dir.files[1].size);
+    EXPECT_EQ(60000u, dir.files[2].size);
+    EXPECT_EQ(static_cast<uint32_t>(kept), dir.files[3].size);
+    std::wstring record = trace + L" is larger than a cabinet folder holds: " +
+                          std::to_wstring(file_size(trace) - kept) + L" bytes before its last line start";
+    EXPECT_NE(std::wstring::npos, qv_read_trace_text().find(record)) << qv_read_trace_text();
 }
 
 // A name taken after the writer was made (by a file or a folder) is never
