@@ -1,8 +1,10 @@
 #include "registry/qv_reg_value_reader.h"
 
+#include "registry/qv_policy_text.h"
 #include "registry/qv_reg_entry.h"
 
 #include <cstdio>
+#include <cwchar>
 #include <string>
 
 LONG(WINAPI* qv_reg_query_value)(HKEY, LPCWSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD) = RegQueryValueExW;
@@ -56,6 +58,32 @@ QV_string text_of(const QV_reg_value_data& data)
     }
 }
 
+// Whether the whole UTF-16 units of the data hold a NUL: the text ends inside the data.
+bool text_terminated(const QV_reg_value_data& data)
+{
+    const wchar_t* units = data.buffer.data();
+    for (size_t i = 0; i < data.size / sizeof(wchar_t); ++i) {
+        if (units[i] == L'\0')
+            return true;
+    }
+    return false;
+}
+
+// Whether the whole UTF-16 units of the data close their list with an empty entry.
+bool list_closed(const QV_reg_value_data& data)
+{
+    const wchar_t* units = data.buffer.data();
+    size_t count = data.size / sizeof(wchar_t);
+    for (size_t start = 0; start < count;) {
+        if (units[start] == L'\0')
+            return true;
+        while (start < count && units[start] != L'\0')
+            ++start;
+        ++start;   // past the entry's NUL
+    }
+    return false;
+}
+
 } // namespace
 
 LONG qv_reg_read_value(HKEY key, const wchar_t* value_name, QV_reg_value_data& data)
@@ -90,11 +118,63 @@ bool QV_reg_value_reader::exists() const
 
 QV_string QV_reg_value_reader::get_text() const
 {
+    return read().text();
+}
+
+QV_reg_stored_value QV_reg_value_reader::read() const
+{
     QV_reg_key key;
     if (QV_reg_entry::open_key(view, root, key_path.c_str(), key, false) != ERROR_SUCCESS)
-        return QV_string();
-    QV_reg_value_data data;
-    if (qv_reg_read_value(key.get(), value_name.c_str(), data) != ERROR_SUCCESS)
-        return QV_string();
-    return text_of(data);
+        return QV_reg_stored_value();
+    return QV_reg_stored_value(key.get(), value_name.c_str());
+}
+
+QV_reg_stored_value::QV_reg_stored_value(HKEY key, const wchar_t* value_name)
+{
+    present = qv_reg_read_value(key, value_name, data) == ERROR_SUCCESS;
+}
+
+QV_string QV_reg_stored_value::text() const
+{
+    return present ? text_of(data) : QV_string();
+}
+
+bool QV_reg_stored_value::in_own_form(DWORD own_type) const
+{
+    if (!present || data.type != own_type)
+        return false;
+    switch (own_type) {
+    case REG_SZ:
+        return text_terminated(data);
+    case REG_DWORD:
+        return data.size == sizeof(DWORD);
+    case REG_MULTI_SZ:
+        return list_closed(data);
+    default:
+        return false;
+    }
+}
+
+bool QV_reg_stored_value::holds_text(const wchar_t* text) const
+{
+    return text && in_own_form(REG_SZ) && std::wcscmp(data.buffer.data(), text) == 0;
+}
+
+bool QV_reg_stored_value::number(DWORD& out) const
+{
+    if (!in_own_form(REG_DWORD))
+        return false;
+    out = *reinterpret_cast<const DWORD*>(data.bytes());
+    return true;
+}
+
+bool QV_reg_stored_value::holds_number(DWORD wanted) const
+{
+    DWORD stored = 0;
+    return number(stored) && stored == wanted;
+}
+
+bool QV_reg_stored_value::holds_entries(const std::vector<std::wstring>& entries) const
+{
+    return in_own_form(REG_MULTI_SZ) && qv_multi_sz_entries(data.buffer.data(), data.units()) == entries;
 }

@@ -20,15 +20,6 @@ bool asks_removal(const QV_string& value_text)
     return value_text.c_str() && value_text.c_str()[0] == L'-';
 }
 
-// Whether the value of an open key holds exactly these entries, in this order.
-bool holds_list(HKEY key, const wchar_t* value_name, const std::vector<std::wstring>& entries)
-{
-    QV_reg_value_data data;
-    if (qv_reg_read_value(key, value_name, data) != ERROR_SUCCESS || data.type != REG_MULTI_SZ)
-        return false;
-    return qv_multi_sz_entries(data.buffer.data(), data.units()) == entries;
-}
-
 } // namespace
 
 LONG QV_registry_updater::update_sz(const QV_policy_value& row, const QV_string& value_text, bool& changed)
@@ -48,14 +39,14 @@ LONG QV_registry_updater::update_sz(const QV_policy_value& row, const QV_string&
         }
         return result;
     }
-    QV_string old_text = exists ? reader.get_text() : QV_string();
-    if (exists && old_text.equals(value_text.c_str()))
+    QV_reg_stored_value stored = exists ? reader.read() : QV_reg_stored_value();
+    if (stored.holds_text(value_text.c_str()))
         return ERROR_SUCCESS;
     QV_reg_sz_entry entry(0, row.root, row.key_path, row.value_name, value_text);
     LONG result = entry.install();
     if (result == ERROR_SUCCESS) {
         changed = true;
-        append_written(row, value_text, old_text);
+        append_written(row, value_text, stored.text());
     }
     return result;
 }
@@ -82,10 +73,8 @@ LONG QV_registry_updater::update_dword(const QV_policy_value& row, const QV_stri
     DWORD n = 0;
     if (!qv_parse_decimal(value_text.c_str(), n) || n < row.min_value || n > row.max_value)
         return ERROR_SUCCESS;
-    bool exists = reader.exists();
-    QV_string old_text = exists ? reader.get_text() : QV_string();
-    DWORD old_n = 0;
-    if (exists && qv_leading_decimal(qv_text_of(old_text), old_n) && old_n == n) {
+    QV_reg_stored_value stored = reader.exists() ? reader.read() : QV_reg_stored_value();
+    if (stored.holds_number(n)) {
         qv_trace_printf(NAME, L"RReq Got a DWORD %s update but the value (%i) is the same as the existing one.\n",
                         code, n);
         return ERROR_SUCCESS;
@@ -95,7 +84,7 @@ LONG QV_registry_updater::update_dword(const QV_policy_value& row, const QV_stri
     if (result == ERROR_SUCCESS) {
         qv_trace_printf(NAME, L"RReq Changing the value of DWORD property %s to %i.\n", code, n);
         changed = true;
-        append_written(row, value_text, old_text);
+        append_written(row, value_text, stored.text());
     }
     return result;
 }
@@ -125,7 +114,7 @@ LONG QV_registry_updater::update_multi_sz(const QV_policy_value& row, const QV_s
         return ERROR_SUCCESS;
     }
     std::vector<std::wstring> entries = qv_policy_list_entries(value_text.c_str(), row.code.equals(L"EDD"));
-    if (holds_list(key.get(), row.value_name.c_str(), entries))
+    if (QV_reg_stored_value(key.get(), row.value_name.c_str()).holds_entries(entries))
         return ERROR_SUCCESS;
     std::vector<wchar_t> data = qv_multi_sz_data(entries);
     LONG result = RegSetValueExW(key.get(), row.value_name.c_str(), 0, REG_MULTI_SZ,
@@ -153,8 +142,10 @@ LONG QV_registry_updater::update_boolean_memory_policy(const QV_policy_value& ro
     bool b = number > 0;
     (*memory_policies)[row.value_name] = b ? L"true" : L"false";
     QV_reg_value_reader reader = reader_of(row);
+    QV_reg_stored_value stored = reader.exists() ? reader.read() : QV_reg_stored_value();
     DWORD old_number = 0;
-    bool old = reader.exists() && qv_leading_decimal(qv_text_of(reader.get_text()), old_number) && old_number != 0;
+    bool in_form = stored.number(old_number);
+    bool old = in_form && old_number != 0;
     QV_reg_dword_entry entry(0, row.root, row.key_path, row.value_name, b ? 1 : 0, 0);
     LONG result = entry.install();
     if (result != ERROR_SUCCESS) {
@@ -162,6 +153,7 @@ LONG QV_registry_updater::update_boolean_memory_policy(const QV_policy_value& ro
                         qv_text_of(row.key_path), qv_text_of(row.value_name), result);
         return ERROR_SUCCESS;   // a write that failed changed nothing
     }
-    changed = b != old;
+    // A value of another type or size was rewritten as a number: that is a change too.
+    changed = b != old || (stored.exists() && !in_form);
     return ERROR_SUCCESS;
 }

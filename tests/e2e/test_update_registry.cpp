@@ -76,6 +76,22 @@ TEST_F(UpdateRegistry, CachedTextChangesNothingInEitherBuild)
     EXPECT_TRUE(key_exists(HKEY_LOCAL_MACHINE, REBOOT_KEY));
 }
 
+// Values another writer left in another type are written again in their own type,
+// with the reboot request their change asks for, and the text is cached.
+TEST_F(UpdateRegistry, ValuesOfAnotherTypeAreWrittenInTheirOwnType)
+{
+    write_sz(HKEY_LOCAL_MACHINE, KD_KEY, L"DisableAutoUnlock", L"1");
+    write_dword(HKEY_LOCAL_MACHINE, KD_KEY, L"EnableSkyDriveSupport", 5);
+    expect_silent(run_console({L"-update_registry", L"DAU:1#SKY:5"}));
+
+    EXPECT_TRUE(dword_is(HKEY_LOCAL_MACHINE, KD_KEY, L"DisableAutoUnlock", 1));
+    Stored sky = read_value(HKEY_LOCAL_MACHINE, KD_KEY, L"EnableSkyDriveSupport");
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), sky.type);
+    EXPECT_EQ(std::wstring(L"5", 2), sky.text());
+    EXPECT_TRUE(key_exists(HKEY_LOCAL_MACHINE, REBOOT_KEY));
+    EXPECT_EQ(std::wstring(L"DAU:1#SKY:5", 12), read_value(HKEY_LOCAL_MACHINE, KD_KEY, L"zrn_cache").text());
+}
+
 // Switches the product's trace on for the machine while it lives, and reads what the
 // program wrote to the trace file of this user's temp folder meanwhile.
 class TraceSession {

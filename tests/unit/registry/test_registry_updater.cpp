@@ -167,6 +167,72 @@ TEST_F(RegistryUpdater, SameValueAndRemoval)
     EXPECT_EQ(L"SKY:on[On]#", summary);
 }
 
+// A value left by another writer in another type or shape than the rule writes: the
+// driver and the product read it as missing or as something else, so the rule writes
+// it again in its own type. A value already in the rule's form stays as it is.
+TEST_F(RegistryUpdater, ValueOfAnotherTypeOrShapeIsWrittenInTheRulesOwnType)
+{
+    using Bytes = std::string;
+    const Bytes dword0("\0\0\0\0", 4), dword1("\1\0\0\0", 4);
+    auto wide = [](const std::wstring& text) {
+        return Bytes(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+    };
+    struct Case {
+        const wchar_t* name;
+        DWORD stored_type;
+        Bytes stored;
+        const wchar_t* text;
+        DWORD type;         // after the update
+        Bytes data;
+        bool changed;
+        const wchar_t* summary;
+        bool restart;
+    } cases[] = {
+        {L"DisableAutoUnlock", REG_SZ, wide(sz_data(L"1")), L"DAU:1", REG_DWORD, dword1, true, L"DAU:1[1]#", false},
+        {L"DisableAutoUnlock", REG_SZ, wide(sz_data(L"0")), L"DAU:0", REG_DWORD, dword0, true, L"DAU:0[0]#", false},
+        {L"DisableAutoUnlock", REG_BINARY, dword0, L"DAU:0", REG_DWORD, dword0, true, L"DAU:0[empty]#", false},
+        {L"DisableAutoUnlock", REG_DWORD, Bytes(3, '\0'), L"DAU:0", REG_DWORD, dword0, true, L"DAU:0[empty]#", false},
+        {L"DisableAutoUnlock", REG_DWORD_BIG_ENDIAN, Bytes("\0\0\0\1", 4), L"DAU:1", REG_DWORD, dword1, true,
+         L"DAU:1[empty]#", false},
+        {L"DisableAutoUnlock", REG_QWORD, Bytes(8, '\0'), L"DAU:0", REG_DWORD, dword0, true, L"DAU:0[empty]#", false},
+        {L"ReparseTimeInterval", REG_SZ, wide(sz_data(L"300")), L"RPI:300", REG_DWORD, Bytes("\x2c\1\0\0", 4), true,
+         L"RPI:300[300]#", true},
+        {L"EnableSkyDriveSupport", REG_DWORD, Bytes("\5\0\0\0", 4), L"SKY:5", REG_SZ, wide(sz_data(L"5")), true,
+         L"SKY:5[5]#", true},
+        {L"EnableSkyDriveSupport", REG_EXPAND_SZ, wide(sz_data(L"5")), L"SKY:5", REG_SZ, wide(sz_data(L"5")), true,
+         L"SKY:5[5]#", true},
+        {L"EnableSkyDriveSupport", REG_MULTI_SZ, wide(multi_sz({L"5"})), L"SKY:5", REG_SZ, wide(sz_data(L"5")), true,
+         L"SKY:5[5;;]#", true},
+        {L"ExemptedProcesses", REG_MULTI_SZ, wide(L"a.exe").substr(0, 9), L"EPR:a.exe", REG_MULTI_SZ,
+         wide(multi_sz({L"a.exe"})), true, L"EPR:a.exe#", true},
+        {L"ExemptedProcesses", REG_MULTI_SZ, wide(sz_data(L"a.exe")), L"EPR:a.exe", REG_MULTI_SZ,
+         wide(multi_sz({L"a.exe"})), true, L"EPR:a.exe#", true},
+        {L"ExemptedProcesses", REG_SZ, wide(sz_data(L"a.exe")), L"EPR:a.exe", REG_MULTI_SZ,
+         wide(multi_sz({L"a.exe"})), true, L"EPR:a.exe#", true},
+        // Already in the rule's own form: compared as the value's readers see it.
+        {L"DisableAutoUnlock", REG_DWORD, dword1, L"DAU:1", REG_DWORD, dword1, false, L"", false},
+        {L"EnableSkyDriveSupport", REG_SZ, wide(sz_data(L"5") + sz_data(L"x")), L"SKY:5", REG_SZ,
+         wide(sz_data(L"5") + sz_data(L"x")),
+         false, L"", false},
+        {L"ExemptedProcesses", REG_MULTI_SZ, wide(multi_sz({L"a.exe"}) + multi_sz({L"b"})), L"EPR:a.exe", REG_MULTI_SZ,
+         wide(multi_sz({L"a.exe"}) + multi_sz({L"b"})), false, L"", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.text << " over type " << c.stored_type << ", "
+                                        << c.stored.size() << " bytes");
+        reset_product_keys();
+        write_value(HKEY_LOCAL_MACHINE, KD_KEY, c.name, c.stored_type, c.stored.data(),
+                    static_cast<DWORD>(c.stored.size()));
+        EXPECT_EQ(c.changed, apply(c.text));
+        EXPECT_EQ(c.summary, summary);
+        EXPECT_EQ(c.restart, restart);
+        Stored after = kd(c.name);
+        EXPECT_EQ(c.type, after.type);
+        EXPECT_EQ(c.data, Bytes(after.data.begin(), after.data.end()));
+        EXPECT_EQ(c.changed ? sz_data(c.text) : L"(none)", cache());
+    }
+}
+
 TEST_F(RegistryUpdater, PageFileClearingFollowsPlaintextPageFileSwitchedOff)
 {
     write_dword(HKEY_LOCAL_MACHINE, KD_KEY, L"PlaintextPageFile", 0);
