@@ -21,10 +21,11 @@ void qv_restrict_library_search();
 // Loads the library file_name (a plain file name such as L"cabinet.dll") from the
 // system folder, by its full path there, and its own imports from the system folder
 // too where the system can be told so. Never loads a file of that name from anywhere
-// else. Null when file_name is null, empty, "." or "..", or holds "\", "/" or ":"
-// (last error ERROR_INVALID_PARAMETER), or when the library cannot be loaded from the
-// system folder (last error from the load, which leaves a message and an error
-// record in the trace). The caller frees a library it got with FreeLibrary.
+// else. Null when file_name is null, empty, "." or "..", longer than 64 characters
+// or holds "\", "/" or ":" (last error ERROR_INVALID_PARAMETER), or when the library
+// cannot be loaded from the system folder (last error from the load, which leaves a
+// message and an error record in the trace). The caller frees a library it got with
+// FreeLibrary.
 HMODULE qv_load_system_library(const wchar_t* file_name);
 
 // The function that library exports under name, typed as Function (a function type,
