@@ -48,7 +48,7 @@ QV_cab_basic::QV_cab_basic(const wchar_t* destination)
     cabinet_parameters.cbFolderThresh = qv_cab_largest_cabinet;
     if (!set_destination(destination))
         return;
-    fci_context.reset(FCICreate(&fci_error, qv_cab_file_placed, qv_cab_alloc, qv_cab_free, open_file, qv_cab_read,
+    fci_context.reset(qv_fci::FCICreate(&fci_error, qv_cab_file_placed, qv_cab_alloc, qv_cab_free, open_file, qv_cab_read,
                                 qv_cab_write, qv_cab_close, qv_cab_seek, delete_file, qv_cab_temp_file,
                                 &cabinet_parameters, static_cast<QV_cab_kernel*>(this)));
 }
@@ -113,7 +113,7 @@ bool QV_cab_basic::make_room(__int64 size)
 {
     if (folder_bytes == 0 || folder_bytes + size <= qv_cab_folder_limit)
         return true;
-    if (FCIFlushFolder(fci_context.get(), refuse_next_cabinet, qv_cab_status) == FALSE)
+    if (qv_fci::FCIFlushFolder(fci_context.get(), refuse_next_cabinet, qv_cab_status) == FALSE)
         return false;
     folder_bytes = 0;
     return true;
@@ -149,7 +149,7 @@ bool QV_cab_basic::add_file(const wchar_t* source, const wchar_t* name_in_cabine
     if (!qv_cab_source_readable(narrow_source.c_str(), &size) || !make_room(size))
         return false;
     last_part = QV_cab_source_part();
-    if (FCIAddFile(fci_context.get(), narrow_source.data(), narrow_name.data(), FALSE, refuse_next_cabinet,
+    if (qv_fci::FCIAddFile(fci_context.get(), narrow_source.data(), narrow_name.data(), FALSE, refuse_next_cabinet,
                    qv_cab_status, open_source, tcompTYPE_MSZIP) == FALSE)
         return false;
     folder_bytes += last_part.kept;
@@ -179,7 +179,7 @@ bool QV_cab_basic::add_file(const wchar_t* source)
 bool QV_cab_basic::flush()
 {
     bool written = fci_context && reservation.held() && !spilled &&
-                   FCIFlushCabinet(fci_context.get(), FALSE, refuse_next_cabinet, qv_cab_status) != FALSE;
+                   qv_fci::FCIFlushCabinet(fci_context.get(), FALSE, refuse_next_cabinet, qv_cab_status) != FALSE;
     if (written && !spilled && reservation.publish(final_path))
         return true;
     reservation.discard();

@@ -22,6 +22,7 @@
 #include "cab/qv_cab_callbacks.h"
 #include "cab/qv_cab_kernel.h"
 #include "cab/qv_cab_reservation.h"
+#include "cab/qv_fci.h"
 
 #include <windows.h>
 #include <fci.h>
@@ -31,7 +32,7 @@
 struct QV_fci_traits {
     using type = HFCI;
     static type invalid() { return nullptr; }
-    static void close(type context) { FCIDestroy(context); }
+    static void close(type context) { qv_fci::FCIDestroy(context); }
 };
 using QV_fci = QV_unique<QV_fci_traits>;  // null when the library gave no context
 

@@ -1,6 +1,8 @@
 #include "cab/qv_cab_kernel.h"
 
-QV_cab_kernel::QV_cab_kernel() : library_module(LoadLibraryW(L"cabinet.dll")) {}
+#include "base/qv_system_library.h"
+
+QV_cab_kernel::QV_cab_kernel() : library_module(qv_load_system_library(L"cabinet.dll")) {}
 
 QV_cab_kernel::~QV_cab_kernel()
 {

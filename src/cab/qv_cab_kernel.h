@@ -1,5 +1,5 @@
 #pragma once
-// Keeps the cabinet library loaded for as long as a writer lives.
+// Keeps the system folder's cabinet library loaded for as long as a writer lives.
 
 #include <windows.h>
 
@@ -11,7 +11,7 @@ public:
     QV_cab_kernel& operator=(const QV_cab_kernel&) = delete;
 
 protected:
-    // Null when the library did not load by name; the writer still works, since
-    // the entry points are bound when the program is loaded.
+    // Null when the library did not load; the writer goes on, and its calls fail
+    // where the library's entry points cannot be had (qv_fci.h).
     HMODULE library_module = nullptr;
 };

@@ -1,5 +1,7 @@
 #include "shell/dx_shell_version.h"
 
+#include "base/qv_version_library.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -28,16 +30,16 @@ bool inside(const std::vector<BYTE>& block, const void* found, size_t bytes)
 bool dx_get_file_version(const QV_path& file, QV_string& version)
 {
     DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeW(file.c_str(), &ignored);
+    DWORD size = qv_ver::GetFileVersionInfoSizeW(file.c_str(), &ignored);
     if (size == 0)
         return false;
     std::vector<BYTE> block(size, 0);
-    if (!GetFileVersionInfoW(file.c_str(), 0, size, block.data()))
+    if (!qv_ver::GetFileVersionInfoW(file.c_str(), 0, size, block.data()))
         return false;
     // Only the first translation names the string table to read.
     void* found = nullptr;
     UINT length = 0;
-    if (!VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", &found, &length) || !found || length < 4
+    if (!qv_ver::VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", &found, &length) || !found || length < 4
         || !inside(block, found, 4))
         return false;
     const WORD* translation = static_cast<const WORD*>(found);
@@ -46,7 +48,7 @@ bool dx_get_file_version(const QV_path& file, QV_string& version)
     found = nullptr;
     // The reported length is the entry's own claim: a value that would run past
     // the block is malformed, and the text ends at its first NUL.
-    if (!VerQueryValueW(block.data(), name, &found, &length) || !found
+    if (!qv_ver::VerQueryValueW(block.data(), name, &found, &length) || !found
         || !inside(block, found, size_t{length} * sizeof(wchar_t)))
         return false;
     const wchar_t* value = static_cast<const wchar_t*>(found);

@@ -1,6 +1,7 @@
 // Entry point of the console build (VlmKdShell.com): results on standard output.
 // It splits the wide command line itself, like the GUI build, so that no ANSI
 // conversion of the arguments ever changes a path.
+#include "base/qv_system_library.h"
 #include "shell/dx_shell_dispatch.h"
 #include "trace/qv_trace.h"
 
@@ -9,6 +10,7 @@
 
 int main()
 {
+    qv_restrict_library_search();  // before anything can load a library by name
     qv_trace_enter(L"main", 0);
     qv_set_module_handle(GetModuleHandleW(nullptr));
     int argc = 0;

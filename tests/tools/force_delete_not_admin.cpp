@@ -2,6 +2,7 @@
 // that is told it has no administrator rights, so that it makes the real second
 // start ("runas") of VlmKdShell.exe from its own folder. Wine cannot give a
 // token without the Administrators group. Exit code 0 when the start was made.
+#include "base/qv_system_library.h"
 #include "shell/dx_shell_commands.h"
 #include "shell/dx_shell_elevation.h"
 #include "trace/qv_trace.h"
@@ -11,6 +12,7 @@
 
 int main()
 {
+    qv_restrict_library_search();  // as the console build's entry point does
     qv_set_module_handle(GetModuleHandleW(nullptr));
     dx_shell_admin_check = [] { return static_cast<HRESULT>(S_FALSE); };
     int argc = 0;
