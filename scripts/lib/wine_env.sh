@@ -16,7 +16,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 QV_TEMPLATE=$QV_BUILD/wineprefix-template
 
 QV_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix wine64 xvfb cabextract gcab googletest xauth
-             wixl msitools libxml2-utils)
+             wixl msitools libxml2-utils clang jq)
 
 qv_fail() { echo "$(basename "$0"): $*" >&2; return 1; }
 

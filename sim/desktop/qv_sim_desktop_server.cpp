@@ -13,14 +13,14 @@ void no_lock(bool) {}
 
 } // namespace
 
-extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** out)
+extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** out)
 {
     return sim_class_object<sim_desktop_create, no_lock>(clsid, CLSID_DxDesktopIntegration, iid, out);
 }
 
 // COM asks this when its apartment ends: the moment a kept reference is used
 // and given back, after the program has released its own.
-extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllCanUnloadNow()
+extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow()
 {
     sim_desktop_use_kept();
     return S_OK;

@@ -19,12 +19,12 @@ void sim_driver_lock(bool lock)
         InterlockedDecrement(&g_locks);
 }
 
-extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** out)
+extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** out)
 {
     return sim_class_object<sim_driver_create, sim_driver_lock>(clsid, CLSID_DxDriverCom, iid, out);
 }
 
-extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllCanUnloadNow()
+extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow()
 {
     return g_locks == 0 ? S_OK : S_FALSE;
 }

@@ -1,4 +1,5 @@
 #include "base/qv_identity.h"
+#include "qv_platform.h"
 
 #include <gtest/gtest.h>
 
@@ -66,9 +67,15 @@ protected:
     void TearDown() override { qv_token_information_source = GetTokenInformation; }
 };
 
+// Wine runs every process as an administrator; on Windows the answer is the
+// account's own, either way a plain yes or no.
 TEST(QvIdentity, WineProcessIsAnAdministrator)
 {
-    EXPECT_EQ(S_OK, qv_is_local_admin());
+    HRESULT answer = qv_is_local_admin();
+    if (qv_running_on_wine())
+        EXPECT_EQ(S_OK, answer);
+    else
+        EXPECT_TRUE(answer == S_OK || answer == S_FALSE) << std::hex << answer;
 }
 
 TEST(QvIdentity, UserSidIsACopyOfTheTokenUser)

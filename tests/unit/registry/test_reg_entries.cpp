@@ -3,6 +3,7 @@
 #include "registry/qv_reg_sz_entry.h"
 #include "registry/qv_reg_value_reader.h"
 
+#include "qv_platform.h"
 #include "registry_test_support.h"
 
 #include <memory>
@@ -235,7 +236,7 @@ TEST_F(RegValueReader, MalformedDataReadsSafely)
     EXPECT_STREQ(L"", text_of(L"long_dword").c_str());
     // Windows reports the four stored bytes ("xy"); Wine adds a terminator to the data
     // it hands back for string types, which shows as one ";".
-    EXPECT_STREQ(L"xy;", text_of(L"multi_unterminated").c_str());
+    EXPECT_STREQ(qv_windows_or_wine(L"xy", L"xy;"), text_of(L"multi_unterminated").c_str());
     EXPECT_STREQ(L"", text_of(L"empty_sz").c_str());
 }
 
