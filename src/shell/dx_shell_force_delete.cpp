@@ -10,6 +10,7 @@
 #include "base/qv_command_line.h"
 #include "base/qv_message_box.h"
 #include "base/qv_paths.h"
+#include "base/qv_tree_walk.h"
 #include "trace/qv_trace.h"
 
 #include <shellapi.h>
@@ -22,6 +23,11 @@ constexpr const wchar_t* FORCE_DELETE = L"dx_shell_force_delete";
 const wchar_t ENCRYPTED_SUFFIX[] = L"\xECF0";
 const char NO_RIGHTS[] = "You need local administrator rights to delete files or folders with this command\n";
 const char NO_RIGHTS_CONSOLE_LAUNCH[] = "You need local administrator rights to delete files or folders with this command!\n";
+
+bool is_extended(const wchar_t* path)
+{
+    return std::wcsncmp(path, L"\\\\?\\", 4) == 0;
+}
 
 void report(bool gui, const char* text)
 {
@@ -38,7 +44,8 @@ void report_failure(bool gui, const wchar_t* path)
     report(gui, (QV_string(L"Failed to force delete ") + path + L"\n").narrow());
 }
 
-// The shell is handed the absolute path the tree was surveyed under.
+// The shell is handed the plain form of the absolute path the tree was surveyed
+// under.
 bool delete_folder(const wchar_t* path, const QV_string& full)
 {
     QV_paths source;
@@ -76,21 +83,42 @@ bool remove_links(const wchar_t* path, const DX_tree_survey& survey)
     return true;
 }
 
+bool give_up(const wchar_t* path, DWORD error)
+{
+    qv_trace_printf(FORCE_DELETE, L"Failed to force delete %s as folder: %d\n", path, static_cast<int>(error));
+    return false;
+}
+
+// The shell takes only plain paths. A "\\?\" operand is handed over in its plain
+// form only when that form names the same entry: normalising a name that ends in
+// a dot or a space would name a sibling instead.
+bool shell_form(const QV_string& full, QV_string& plain)
+{
+    plain = qv_plain_path(full);
+    return plain.equals(QV_path(plain).full_path().c_str());
+}
+
 // The folder attempt, made only on a tree the shell can walk without leaving it:
-// links go first, as links; a path too long for the shell stops the attempt
-// before anything is deleted. A path that is itself a link is that link alone.
+// every part of it listed, links removed first, as links; a tree that cannot be
+// listed whole, or holds a path too long for the shell, stops the attempt before
+// anything is deleted. A path that is itself a link is that link alone.
 bool delete_tree(const wchar_t* path)
 {
-    QV_path full = QV_path(path).full_path();
+    QV_path full = is_extended(path) ? QV_path(path) : QV_path(path).full_path();
     DX_tree_survey survey = dx_survey_tree(full);
-    if (!survey.complete || survey.too_long) {
-        DWORD error = survey.complete ? ERROR_FILENAME_EXCED_RANGE : ERROR_NOT_ENOUGH_MEMORY;
-        qv_trace_printf(FORCE_DELETE, L"Failed to force delete %s as folder: %d\n", path, static_cast<int>(error));
-        return false;
+    if (!survey.complete()) {
+        qv_trace_printf(FORCE_DELETE, L"Failed to force delete %s: %s cannot be listed: %d\n", path,
+                        survey.unlisted.c_str(), static_cast<int>(survey.error));
+        return give_up(path, survey.error);
     }
+    if (survey.too_long)
+        return give_up(path, ERROR_FILENAME_EXCED_RANGE);
+    QV_string plain;
+    if (!survey.is_link && !shell_form(full, plain))
+        return give_up(path, ERROR_INVALID_NAME);
     if (!remove_links(path, survey))
         return false;
-    return survey.is_link || delete_folder(path, full);
+    return survey.is_link || delete_folder(path, plain);
 }
 
 // The three attempts in order; the first that works ends them.
@@ -125,11 +153,14 @@ bool start_elevated(bool gui, const wchar_t* path)
 // The shell's delete expands wildcards and would remove every match; a root
 // cannot be removed and must never be walked, however it is spelled
 // ("C:\Windows\..", "." in a root).
+// A "\\?\" operand is judged by its plain form, past the prefix's own "?".
 bool refused(const wchar_t* path)
 {
-    if (!path || !*path || std::wcspbrk(path, L"*?"))
+    if (!path || !*path)
         return true;
-    QV_path typed(path);
+    QV_path typed(qv_plain_path(QV_string(path)));
+    if (typed.is_empty() || std::wcspbrk(typed.c_str(), L"*?"))
+        return true;
     return typed.is_root() || typed.full_path().is_root();
 }
 

@@ -10,6 +10,7 @@
 #include "shell/dx_shell_commands.h"
 #include "shell/dx_shell_elevation.h"
 #include "base/qv_identity.h"
+#include "base/qv_tree_walk.h"
 
 #include <shellapi.h>
 
@@ -177,6 +178,75 @@ TEST_F(ForceDelete, TreeTooDeepForTheShellIsKeptWhole)
         }
     }
     EXPECT_NE(std::wstring::npos, qv_read_trace_text().find(L" as folder: 206\n"));
+}
+
+// Stands in for the listing of one folder of the tree, which Wine cannot be made
+// to refuse: the tree may hold anything there, so nothing of it may go.
+std::wstring g_unlistable;
+HANDLE WINAPI refuse_one_listing(LPCWSTR pattern, LPWIN32_FIND_DATAW found)
+{
+    if (g_unlistable != pattern)
+        return FindFirstFileW(pattern, found);
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+}
+
+TEST_F(ForceDelete, TreeThatCannotBeListedWholeIsKept)
+{
+    std::wstring tree = in_sandbox(L"tree");
+    CreateDirectoryW(tree.c_str(), nullptr);
+    CreateDirectoryW((tree + L"\\closed").c_str(), nullptr);
+    qv_write_file(tree + L"\\closed\\inside.txt");
+    qv_write_file(tree + L"\\beside.txt");
+    // The root named by itself, and a folder's listing, at either depth.
+    for (const std::wstring& unlistable : {tree, tree + L"\\*", tree + L"\\closed\\*"}) {
+        for (bool gui : {false, true}) {
+            SCOPED_TRACE(testing::Message() << narrow(unlistable) << (gui ? " GUI" : " console"));
+            qv_captured_boxes().clear();
+            qv_delete_trace_file();
+            g_unlistable = L"\\\\?\\" + unlistable;
+            qv_walk_find_first = refuse_one_listing;
+            QV_stdout_capture out;
+            EXPECT_TRUE(dx_shell_force_delete(gui, tree.c_str(), false));
+            qv_walk_find_first = FindFirstFileW;
+            std::wstring failure = L"Failed to force delete " + tree + L"\n";
+            EXPECT_EQ(gui ? "" : narrow(failure), out.text());
+            EXPECT_EQ(gui ? std::vector<std::wstring>{L"Velmora Orrisguard|" + failure + L"|327696"}
+                          : std::vector<std::wstring>{},
+                      qv_captured_boxes());
+            EXPECT_TRUE(exists(tree + L"\\closed\\inside.txt") && exists(tree + L"\\beside.txt"));
+            EXPECT_NE(std::wstring::npos, qv_read_trace_text().find(L" as folder: 5\n"));
+            EXPECT_EQ((std::vector<std::wstring>{L"invoke", L"encrypted", L"plaintext", L"folder", L"invoke"}),
+                      trace_events());
+        }
+    }
+}
+
+// A "\\?\" operand is the path it spells: deleted as its plain form would be,
+// refused for a pattern past the prefix or a root, never confused with a sibling.
+TEST_F(ForceDelete, ExtendedOperandActsAsItsPlainForm)
+{
+    std::wstring tree = in_sandbox(L"tree");
+    CreateDirectoryW(tree.c_str(), nullptr);
+    CreateDirectoryW((tree + L"\\sub").c_str(), nullptr);
+    qv_write_file(tree + L"\\sub\\f.txt");
+    const std::pair<std::wstring, bool> deleted[] = {{in_sandbox(L"a.txt"), true}, {tree, true}};
+    for (const auto& [path, gone] : deleted) {
+        SCOPED_TRACE(narrow(path));
+        QV_stdout_capture out;
+        EXPECT_TRUE(dx_shell_force_delete(false, (L"\\\\?\\" + path).c_str(), false));
+        EXPECT_EQ("", out.text());
+        EXPECT_EQ(!gone, exists(path));
+    }
+    qv_write_file(in_sandbox(L"ab.txt"));
+    for (const std::wstring& path : {L"\\\\?\\" + in_sandbox(L"a?.txt"), L"\\\\?\\" + in_sandbox(L"*"),
+                                     std::wstring(L"\\\\?\\Q:\\"), std::wstring(L"\\\\?\\")}) {
+        SCOPED_TRACE(narrow(path));
+        QV_stdout_capture out;
+        EXPECT_FALSE(dx_shell_force_delete(false, path.c_str(), false));
+        EXPECT_EQ("Failed to force delete " + narrow(path) + "\n", out.text());
+    }
+    EXPECT_EQ(2u, qv_folder_entries(sandbox_).size());
 }
 
 TEST_F(ForceDelete, AttemptsRunUnexemptedWhenTheComponentCannotBeCreated)
