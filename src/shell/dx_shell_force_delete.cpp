@@ -10,6 +10,7 @@
 #include "base/qv_command_line.h"
 #include "base/qv_message_box.h"
 #include "base/qv_paths.h"
+#include "base/qv_tree_delete.h"
 #include "base/qv_tree_walk.h"
 #include "trace/qv_trace.h"
 
@@ -44,8 +45,7 @@ void report_failure(bool gui, const wchar_t* path)
     report(gui, (QV_string(L"Failed to force delete ") + path + L"\n").narrow());
 }
 
-// The shell is handed the plain form of the absolute path the tree was surveyed
-// under.
+// The shell is handed the absolute path the tree was surveyed under.
 bool delete_folder(const wchar_t* path, const QV_string& full)
 {
     QV_paths source;
@@ -73,8 +73,7 @@ bool delete_file(const QV_string& name, const wchar_t* path, const wchar_t* as)
 bool remove_links(const wchar_t* path, const DX_tree_survey& survey)
 {
     for (const DX_tree_link& link : survey.links) {
-        if (!dx_remove_link(link)) {
-            DWORD error = GetLastError();
+        if (DWORD error = dx_remove_link(link)) {
             qv_trace_printf(FORCE_DELETE, L"Failed to force delete %s: the link %s stays: %d\n", path,
                             link.path.c_str(), error);
             return false;
@@ -89,36 +88,39 @@ bool give_up(const wchar_t* path, DWORD error)
     return false;
 }
 
-// The shell takes only plain paths. A "\\?\" operand is handed over in its plain
-// form only when that form names the same entry: normalising a name that ends in
-// a dot or a space would name a sibling instead.
-bool shell_form(const QV_string& full, QV_string& plain)
+// What the shell cannot reach goes by our own walk: bottom up over "\\?\" paths,
+// links as links, every entry that can go; the first entry that stays is named.
+bool remove_tree(const wchar_t* path, const QV_string& full)
 {
-    plain = qv_plain_path(full);
-    return plain.equals(QV_path(plain).full_path().c_str());
+    QV_string stayed;
+    DWORD error = qv_delete_tree(full, &stayed);
+    if (error == ERROR_SUCCESS)
+        return true;
+    qv_trace_printf(FORCE_DELETE, L"Failed to force delete %s: %s stays: %d\n", path, stayed.c_str(),
+                    static_cast<int>(error));
+    return give_up(path, error);
 }
 
-// The folder attempt, made only on a tree the shell can walk without leaving it:
-// every part of it listed, links removed first, as links; a tree that cannot be
-// listed whole, or holds a path too long for the shell, stops the attempt before
-// anything is deleted. A path that is itself a link is that link alone.
+// The folder attempt, made only on a tree listed whole: one that cannot be is
+// never acted on. A path that is itself a link is that link alone. A tree the
+// shell's delete can walk by plain paths goes to it, links removed first, as
+// links; a deeper one, one holding names the plain form would change, or one
+// given in its "\\?\" form is removed by our own walk.
 bool delete_tree(const wchar_t* path)
 {
-    QV_path full = is_extended(path) ? QV_path(path) : QV_path(path).full_path();
+    bool extended = is_extended(path);
+    QV_path full = extended ? QV_path(path) : QV_path(path).full_path();
     DX_tree_survey survey = dx_survey_tree(full);
     if (!survey.complete()) {
         qv_trace_printf(FORCE_DELETE, L"Failed to force delete %s: %s cannot be listed: %d\n", path,
                         survey.unlisted.c_str(), static_cast<int>(survey.error));
         return give_up(path, survey.error);
     }
-    if (survey.too_long)
-        return give_up(path, ERROR_FILENAME_EXCED_RANGE);
-    QV_string plain;
-    if (!survey.is_link && !shell_form(full, plain))
-        return give_up(path, ERROR_INVALID_NAME);
-    if (!remove_links(path, survey))
-        return false;
-    return survey.is_link || delete_folder(path, plain);
+    if (survey.is_link)
+        return remove_links(path, survey);
+    if (extended || survey.beyond_shell())
+        return remove_tree(path, full);
+    return remove_links(path, survey) && delete_folder(path, full);
 }
 
 // The three attempts in order; the first that works ends them.

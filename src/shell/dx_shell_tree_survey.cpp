@@ -1,8 +1,9 @@
 #include "shell/dx_shell_tree_survey.h"
 
+#include "base/qv_tree_delete.h"
 #include "base/qv_tree_walk.h"
 
-#include <new>
+#include <cwchar>
 
 namespace {
 
@@ -11,9 +12,11 @@ bool is_link(DWORD attributes)
     return attributes & FILE_ATTRIBUTE_REPARSE_POINT;
 }
 
-bool is_folder(DWORD attributes)
+// The plain path of such a name is normalised into another name.
+bool is_odd_name(const wchar_t* name)
 {
-    return attributes & FILE_ATTRIBUTE_DIRECTORY;
+    size_t length = std::wcslen(name);
+    return length && (name[length - 1] == L'.' || name[length - 1] == L' ');
 }
 
 // Notes one step of the walk; the walk goes on to its end whatever it finds, so
@@ -24,8 +27,10 @@ void note(const QV_walk_step& step, DX_tree_survey& survey)
         return;
     if (step.path_length >= MAX_PATH)
         survey.too_long = true;
+    if (is_odd_name(step.name))
+        survey.odd_name = true;
     if (is_link(step.attributes))
-        survey.links.push_back({QV_string(step.path), is_folder(step.attributes)});
+        survey.links.push_back({QV_string(step.path), step.attributes});
 }
 
 } // namespace
@@ -48,8 +53,7 @@ DX_tree_survey dx_survey_tree(const QV_string& full) noexcept
     return survey;
 }
 
-bool dx_remove_link(const DX_tree_link& link)
+DWORD dx_remove_link(const DX_tree_link& link)
 {
-    QV_string form = qv_extended_path(link.path);
-    return link.folder ? RemoveDirectoryW(form.c_str()) != FALSE : DeleteFileW(form.c_str()) != FALSE;
+    return qv_remove_entry(qv_extended_path(link.path).c_str(), link.attributes);
 }

@@ -1,4 +1,5 @@
 #include "base/qv_tree_walk.h"
+#include "base/qv_tree_delete.h"
 
 #include "test_qv_path_sandbox.h"
 
@@ -257,6 +258,46 @@ TEST(QvExtendedPath, FormsGoBothWays)
         EXPECT_STREQ(plain, qv_plain_path(QV_string(plain)).c_str());
     }
     EXPECT_STREQ(L"\\\\.\\pipe\\x", qv_extended_path(QV_string(L"\\\\.\\pipe\\x")).c_str());
+}
+
+} // namespace
+
+namespace {
+
+bool present(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Everything that can go goes; the first entry that stays is named with its
+// error; a part that cannot be listed stays whole.
+TEST_F(QvTreeWalk, DeleteRemovesWhatItCanAndNamesWhatStays)
+{
+    HANDLE holder = CreateFileW(at(L"t\\sub\\deeper\\c.txt").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    QV_string stayed;
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), qv_delete_tree(QV_string(at(L"t").c_str()), &stayed));
+    CloseHandle(holder);
+    EXPECT_EQ(at(L"t\\sub\\deeper\\c.txt"), stayed.c_str());
+    EXPECT_TRUE(present(at(L"t\\sub\\deeper\\c.txt")));
+    EXPECT_FALSE(present(at(L"t\\a.txt")) || present(at(L"t\\sub\\b.txt")) || present(at(L"t\\empty")));
+
+    CreateDirectoryW(at(L"t\\closed").c_str(), nullptr);
+    make_file(L"t\\closed\\inside.txt");
+    g_failing_pattern = L"\\\\?\\" + at(L"t\\closed\\*");
+    g_listing_error = ERROR_ACCESS_DENIED;
+    qv_walk_find_first = failing_find_first;
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), qv_delete_tree(QV_string(at(L"t").c_str()), &stayed));
+    EXPECT_EQ(at(L"t\\closed"), stayed.c_str());
+    EXPECT_TRUE(present(at(L"t\\closed\\inside.txt")));
+    qv_walk_find_first = FindFirstFileW;
+
+    stayed = QV_string(L"untouched");
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), qv_delete_tree(QV_string((L"\\\\?\\" + at(L"t")).c_str()), &stayed));
+    EXPECT_STREQ(L"untouched", stayed.c_str());
+    EXPECT_FALSE(present(at(L"t")));
+    EXPECT_TRUE(present(at(L"t sibling.txt")));
 }
 
 } // namespace
