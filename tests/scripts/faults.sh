@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The installed program on a machine that misbehaves: trace collects beside
 # programs that are tracing, links planted as the trace file, a blind copy onto a
-# disk that fills up, force deletes of trees that hold links. Nothing may be lost and nothing outside the target touched.
+# disk that fills up, force deletes of trees that hold links, deep trees
+# and held files. Nothing may be lost and nothing outside the target touched.
 #
 # Runs in a Wine prefix of its own (cases mount disks, plant links and fill the
 # user's trace file); every case runs from a scratch folder of its own inside it.
