@@ -169,6 +169,7 @@ TEST_F(ForceDelete, TreeTooDeepForTheShellIsRemovedWhole)
             for (bool gui : {false, true}) {
                 SCOPED_TRACE(testing::Message() << deepest << " " << narrow(prefix) << (gui ? " GUI" : " console"));
                 qv_captured_boxes().clear();
+                qv_sim_driver_reset();
                 std::wstring tree = in_sandbox(L"lp");
                 std::wstring file = make_deep_tree(tree, deepest);
                 ASSERT_EQ(deepest, file.size());
@@ -178,6 +179,8 @@ TEST_F(ForceDelete, TreeTooDeepForTheShellIsRemovedWhole)
                 EXPECT_EQ("", out.text());
                 EXPECT_TRUE(qv_captured_boxes().empty());
                 EXPECT_FALSE(exists(tree));
+                EXPECT_EQ((std::vector<std::wstring>{L"exempt_current_process", L"unexempt_current_process"}),
+                          methods());
                 qv_remove_tree(tree);
             }
         }
