@@ -12,11 +12,6 @@ constexpr const wchar_t* REPLACE = L"qv_copy_file_replacing";
 // ours to fill.
 constexpr int temporary_name_tries = 100;
 
-bool starts_with(const wchar_t* text, const wchar_t* prefix)
-{
-    return std::wcsncmp(text, prefix, std::wcslen(prefix)) == 0;
-}
-
 void trace_failure(const wchar_t* call, const QV_path& path, DWORD error)
 {
     qv_trace_printf(REPLACE, L"%s failed for '%s'\n", call, path.c_str() ? path.c_str() : L"");
@@ -66,16 +61,6 @@ DWORD copy_to_temporary(const QV_path& source, const QV_path& destination, QV_pa
 }
 
 } // namespace
-
-QV_path qv_extended_path(const QV_path& path)
-{
-    const wchar_t* text = path.c_str();
-    if (!text || path.length() < MAX_PATH || starts_with(text, L"\\\\?\\") || starts_with(text, L"\\\\.\\"))
-        return QV_path(text);
-    if (starts_with(text, L"\\\\"))
-        return QV_path(L"\\\\?\\UNC\\") + (text + 2);
-    return QV_path(L"\\\\?\\") + text;
-}
 
 QV_path qv_temporary_name_beside(const QV_path& path)
 {

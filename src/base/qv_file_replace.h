@@ -28,11 +28,7 @@ DWORD qv_copy_file_replacing(const QV_path& source, const QV_path& destination,
 
 // A free-looking name for a temporary file of this process beside path (absolute):
 // "~qv<process id>-<n>.tmp" in path's folder, short so that it fits wherever path's
-// own name does, with n counting up per call. In the extended form when long. The
+// own name does, with n counting up per call, in the extended form. The
 // caller creates the file exclusively and asks again when the name is taken.
 QV_path qv_temporary_name_beside(const QV_path& path);
 
-// An absolute path in the form the file calls accept at any length: "\\?\" (or
-// "\\?\UNC\" for a share) before a path of MAX_PATH characters or more; shorter
-// paths and paths already in a "\\?\" or "\\.\" form are returned as they are.
-QV_path qv_extended_path(const QV_path& path);

@@ -497,3 +497,35 @@ bool same_path(const QV_path& a, const QV_path& b)
         return false;
     return full_a.long_path().equals_no_case(full_b.long_path().c_str());
 }
+
+namespace {
+
+const wchar_t EXTENDED[] = L"\\\\?\\";
+const wchar_t EXTENDED_UNC[] = L"\\\\?\\UNC\\";
+
+bool has_prefix(const wchar_t* text, const wchar_t* prefix)
+{
+    return text != nullptr && std::wcsncmp(text, prefix, std::wcslen(prefix)) == 0;
+}
+
+} // namespace
+
+QV_string qv_extended_path(const QV_string& full)
+{
+    const wchar_t* text = full.c_str();
+    if (!text || has_prefix(text, EXTENDED) || has_prefix(text, L"\\\\.\\"))
+        return full;
+    if (has_prefix(text, L"\\\\"))
+        return QV_string(EXTENDED_UNC) + (text + 2);
+    return QV_string(EXTENDED) + full;
+}
+
+QV_string qv_plain_path(const QV_string& path)
+{
+    const wchar_t* text = path.c_str();
+    if (has_prefix(text, EXTENDED_UNC))
+        return QV_string(L"\\\\") + (text + std::wcslen(EXTENDED_UNC));
+    if (has_prefix(text, EXTENDED))
+        return QV_string(text + std::wcslen(EXTENDED));
+    return path;
+}

@@ -119,5 +119,15 @@ QV_path operator+(const QV_path& left, const char* right);
 // without text are the same. Reads no file system for equal texts.
 bool same_path(const QV_path& a, const QV_path& b);
 
+// The "\\?\" form of an absolute path ("\\?\UNC\..." for a share), in which the
+// file calls take any length and reach a name exactly as a folder lists it (one
+// ending in a dot or a space included); a path already in that form, or in the
+// device form "\\.\", is returned as it is. Give it absolute paths only.
+QV_string qv_extended_path(const QV_string& full);
+
+// The plain form of a "\\?\" path ("\\?\UNC\s\x" gives "\\s\x"); any other path
+// is returned as it is.
+QV_string qv_plain_path(const QV_string& path);
+
 // Test seam: exists() asks the file system through this (GetFileAttributesW).
 extern DWORD(WINAPI* qv_path_get_attributes)(LPCWSTR path);

@@ -10,6 +10,8 @@
 #include "base/qv_command_line.h"
 #include "base/qv_message_box.h"
 #include "base/qv_paths.h"
+#include "base/qv_tree_delete.h"
+#include "base/qv_tree_walk.h"
 #include "trace/qv_trace.h"
 
 #include <shellapi.h>
@@ -22,6 +24,11 @@ constexpr const wchar_t* FORCE_DELETE = L"dx_shell_force_delete";
 const wchar_t ENCRYPTED_SUFFIX[] = L"\xECF0";
 const char NO_RIGHTS[] = "You need local administrator rights to delete files or folders with this command\n";
 const char NO_RIGHTS_CONSOLE_LAUNCH[] = "You need local administrator rights to delete files or folders with this command!\n";
+
+bool is_extended(const wchar_t* path)
+{
+    return std::wcsncmp(path, L"\\\\?\\", 4) == 0;
+}
 
 void report(bool gui, const char* text)
 {
@@ -66,8 +73,7 @@ bool delete_file(const QV_string& name, const wchar_t* path, const wchar_t* as)
 bool remove_links(const wchar_t* path, const DX_tree_survey& survey)
 {
     for (const DX_tree_link& link : survey.links) {
-        if (!dx_remove_link(link)) {
-            DWORD error = GetLastError();
+        if (DWORD error = dx_remove_link(link)) {
             qv_trace_printf(FORCE_DELETE, L"Failed to force delete %s: the link %s stays: %d\n", path,
                             link.path.c_str(), error);
             return false;
@@ -76,21 +82,45 @@ bool remove_links(const wchar_t* path, const DX_tree_survey& survey)
     return true;
 }
 
-// The folder attempt, made only on a tree the shell can walk without leaving it:
-// links go first, as links; a path too long for the shell stops the attempt
-// before anything is deleted. A path that is itself a link is that link alone.
+bool give_up(const wchar_t* path, DWORD error)
+{
+    qv_trace_printf(FORCE_DELETE, L"Failed to force delete %s as folder: %d\n", path, static_cast<int>(error));
+    return false;
+}
+
+// What the shell cannot reach goes by our own walk: bottom up over "\\?\" paths,
+// links as links, every entry that can go; the first entry that stays is named.
+bool remove_tree(const wchar_t* path, const QV_string& full)
+{
+    QV_string stayed;
+    DWORD error = qv_delete_tree(full, &stayed);
+    if (error == ERROR_SUCCESS)
+        return true;
+    qv_trace_printf(FORCE_DELETE, L"Failed to force delete %s: %s stays: %d\n", path, stayed.c_str(),
+                    static_cast<int>(error));
+    return give_up(path, error);
+}
+
+// The folder attempt, made only on a tree listed whole: one that cannot be is
+// never acted on. A path that is itself a link is that link alone. A tree the
+// shell's delete can walk by plain paths goes to it, links removed first, as
+// links; a deeper one, one holding names the plain form would change, or one
+// given in its "\\?\" form is removed by our own walk.
 bool delete_tree(const wchar_t* path)
 {
-    QV_path full = QV_path(path).full_path();
+    bool extended = is_extended(path);
+    QV_path full = extended ? QV_path(path) : QV_path(path).full_path();
     DX_tree_survey survey = dx_survey_tree(full);
-    if (!survey.complete || survey.too_long) {
-        DWORD error = survey.complete ? ERROR_FILENAME_EXCED_RANGE : ERROR_NOT_ENOUGH_MEMORY;
-        qv_trace_printf(FORCE_DELETE, L"Failed to force delete %s as folder: %d\n", path, static_cast<int>(error));
-        return false;
+    if (!survey.complete()) {
+        qv_trace_printf(FORCE_DELETE, L"Failed to force delete %s: %s cannot be listed: %d\n", path,
+                        survey.unlisted.c_str(), static_cast<int>(survey.error));
+        return give_up(path, survey.error);
     }
-    if (!remove_links(path, survey))
-        return false;
-    return survey.is_link || delete_folder(path, full);
+    if (survey.is_link)
+        return remove_links(path, survey);
+    if (extended || survey.beyond_shell())
+        return remove_tree(path, full);
+    return remove_links(path, survey) && delete_folder(path, full);
 }
 
 // The three attempts in order; the first that works ends them.
@@ -125,11 +155,14 @@ bool start_elevated(bool gui, const wchar_t* path)
 // The shell's delete expands wildcards and would remove every match; a root
 // cannot be removed and must never be walked, however it is spelled
 // ("C:\Windows\..", "." in a root).
+// A "\\?\" operand is judged by its plain form, past the prefix's own "?".
 bool refused(const wchar_t* path)
 {
-    if (!path || !*path || std::wcspbrk(path, L"*?"))
+    if (!path || !*path)
         return true;
-    QV_path typed(path);
+    QV_path typed(qv_plain_path(QV_string(path)));
+    if (typed.is_empty() || std::wcspbrk(typed.c_str(), L"*?"))
+        return true;
     return typed.is_root() || typed.full_path().is_root();
 }
 

@@ -6,31 +6,36 @@
 
 #include "base/qv_string.h"
 
+#include <windows.h>
+
 #include <vector>
 
 // A link as the walk saw it: its own attributes, not its target's (which may be
 // missing).
 struct DX_tree_link {
     QV_string path;
-    bool folder = false;
+    DWORD attributes = 0;
 };
 
 struct DX_tree_survey {
-    bool complete = false;         // the walk ran to its end or to the first path too long
+    DWORD error = ERROR_SUCCESS;   // why some part could not be listed; 0 when all was
+    QV_string unlisted;            // the part that could not be listed
     bool is_link = false;          // the path itself is a link: links holds it alone
     bool too_long = false;         // some path in the tree has MAX_PATH characters or more
+    bool odd_name = false;         // some name ends in a dot or a space
     std::vector<DX_tree_link> links;  // the links inside the tree, as absolute paths
+
+    // Every part of the tree was listed: only then may anything act on it.
+    bool complete() const { return error == ERROR_SUCCESS; }
+    // The tree holds what the shell's delete cannot reach by its plain path.
+    bool beyond_shell() const { return too_long || odd_name; }
 };
 
-// Walks the tree at an absolute path. A path that names nothing, or a file, gives
-// a complete survey with nothing found. Out of memory gives an incomplete one.
+// Walks the tree at an absolute path (plain or "\\?\"). A path that names
+// nothing, or a part of the tree that cannot be listed, gives an incomplete
+// survey whose error says why; links then holds only what was seen.
 DX_tree_survey dx_survey_tree(const QV_string& full) noexcept;
 
-// The "\\?\" form of an absolute path, for every path the survey touches, short
-// ones too: it reaches a name exactly as listed (one ending in a dot or a space
-// included), where the plain form would be normalised into another name.
-QV_string dx_long_form(const QV_string& full);
-
-// Removes a link itself, never what it points to. False, with the error as the
-// last error, when it stays.
-bool dx_remove_link(const DX_tree_link& link);
+// Removes a link itself, never what it points to. ERROR_SUCCESS when it is
+// gone, else the Win32 error.
+DWORD dx_remove_link(const DX_tree_link& link);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The installed program on a machine that misbehaves: trace collects beside
 # programs that are tracing, links planted as the trace file, a blind copy onto a
-# disk that fills up, force deletes of trees that hold links. Nothing may be lost and nothing outside the target touched.
+# disk that fills up, force deletes of trees that hold links, deep trees
+# and held files. Nothing may be lost and nothing outside the target touched.
 #
 # Runs in a Wine prefix of its own (cases mount disks, plant links and fill the
 # user's trace file); every case runs from a scratch folder of its own inside it.
@@ -412,6 +413,118 @@ force_delete_link_as_the_path() {
     expect_force_delete_failed delete "$(in_scratch door)"
 }
 
+# ---- force delete of trees the shell cannot walk ----------------------------
+
+GUI_PROGRAM="$QV_INSTALL_WINDIR\\VlmKdShell.exe"
+LEVEL=dddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddd
+LEVEL=${LEVEL:0:60}
+
+# The current folder of every run: whatever a delete does, these stay.
+make_canaries() {
+    mkdir -p "$SCRATCH/canary folder"
+    printf canary >"$SCRATCH/canary.txt"
+    printf canary >"$SCRATCH/canary folder/canary.txt"
+}
+expect_canaries_kept() {
+    [ "$(cat "$SCRATCH/canary.txt" "$SCRATCH/canary folder/canary.txt" 2>/dev/null)" = canarycanary ] \
+        || fail "the current folder was touched: $(cd "$SCRATCH" && ls -A | tr '\n' ' ')"
+}
+
+# make_deep_tree <name>: five folders of 60 characters under the scratch folder's
+# <name>, a file at the bottom (a path of more than 300 characters); prints the
+# host path of the bottom folder.
+make_deep_tree() {
+    local bottom=$SCRATCH/$1/$LEVEL/$LEVEL/$LEVEL/$LEVEL/$LEVEL
+    mkdir -p "$bottom" && printf deep >"$bottom/file.txt"
+    printf top >"$SCRATCH/$1/top.txt"
+    echo "$bottom"
+}
+
+# expect_deleted <name> <tree>: the run printed nothing and the tree is gone.
+expect_deleted() {
+    expect_rc "$1" 0
+    [ ! -s "$SCRATCH/$1.out" ] || fail "$1 printed '$(cat "$SCRATCH/$1.out")'"
+    [ ! -e "$SCRATCH/$2" ] || fail "$1 left $(cd "$SCRATCH" && find "$2" | wc -l) entries of $2"
+}
+
+# A tree deeper than MAX_PATH is removed whole, by either build, given plainly
+# or in its \\?\ form; the current folder stays as it was.
+force_delete_deep_tree() {
+    make_canaries
+    local name gui
+    for name in plain extended gui; do
+        make_deep_tree "$name" >/dev/null
+    done
+    run plain -force_delete "$(in_scratch plain)"
+    run extended -force_delete "\\\\?\\$(in_scratch extended)"
+    PROGRAM=$GUI_PROGRAM run gui -force_delete "$(in_scratch gui)"
+    for name in plain extended gui; do
+        expect_deleted "$name" "$name"
+    done
+    expect_canaries_kept
+}
+
+# Names ending in a dot and a space, a read-only file, a hard link to a file
+# outside: all go; the outside file keeps its name and bytes, and the siblings
+# "x." and "x " of the tree stay.
+force_delete_deep_tree_odd_names() {
+    make_canaries
+    make_outside
+    local bottom; bottom=$(make_deep_tree x)
+    mkdir -p "$bottom/dot." "$bottom/space " "$SCRATCH/x." "$SCRATCH/x "
+    printf a >"$bottom/dot./space " && printf a >"$SCRATCH/x./keep.txt" && printf a >"$SCRATCH/x /keep.txt"
+    printf a >"$bottom/read-only.txt" && chmod a-w "$bottom/read-only.txt"
+    ln "$SCRATCH/outside/keep.txt" "$bottom/hard link.txt" || fail "could not make the hard link"
+    run delete -force_delete "$(in_scratch x)"
+    expect_deleted delete x
+    expect_outside_kept
+    [ -f "$SCRATCH/x./keep.txt" ] && [ -f "$SCRATCH/x /keep.txt" ] || fail "a sibling of the tree was touched"
+    expect_canaries_kept
+}
+
+# A folder link to outside at the bottom of a deep tree: Wine cannot remove it, so
+# the failure is shown; the outside stays whole and the rest of the tree goes.
+force_delete_deep_tree_folder_link() {
+    make_canaries
+    make_outside
+    local bottom; bottom=$(make_deep_tree tree)
+    ln -s "$SCRATCH/outside" "$bottom/link"
+    run delete -force_delete "$(in_scratch tree)"
+    expect_rc delete 0
+    expect_outside_kept
+    expect_force_delete_failed delete "$(in_scratch tree)"
+    [ -L "$bottom/link" ] || fail "the link went, yet the failure was shown"
+    [ ! -e "$bottom/file.txt" ] && [ ! -e "$SCRATCH/tree/top.txt" ] || fail "entries that could go stayed"
+    expect_canaries_kept
+}
+
+# A file held open without delete sharing: the failure is shown and the file
+# stays; once the holder lets go, a second run removes the rest.
+force_delete_deep_tree_held_file() {
+    make_canaries
+    local bottom holder waited
+    bottom=$(make_deep_tree tree)
+    printf held >"$bottom/held.txt"
+    local held_path; held_path="$(in_scratch tree)$(printf '\\%s' "$LEVEL" "$LEVEL" "$LEVEL" "$LEVEL" "$LEVEL")\\held.txt"
+    run_tool file_holder.exe "\\\\?\\$held_path" "$(in_scratch held.ready)" &
+    holder=$!
+    for ((waited = 0; waited < 100; waited++)); do
+        [ -e "$SCRATCH/held.ready" ] && break
+        sleep 0.1
+    done
+    [ -e "$SCRATCH/held.ready" ] || { fail "the holder did not take the file"; kill "$holder"; return; }
+    run held -force_delete "$(in_scratch tree)"
+    expect_rc held 0
+    expect_force_delete_failed held "$(in_scratch tree)"
+    [ -f "$bottom/held.txt" ] || fail "the held file is gone"
+    [ ! -e "$bottom/file.txt" ] && [ ! -e "$SCRATCH/tree/top.txt" ] || fail "entries that could go stayed"
+    rm -f "$SCRATCH/held.ready"
+    wait "$holder"
+    run again -force_delete "$(in_scratch tree)"
+    expect_deleted again tree
+    expect_canaries_kept
+}
+
 # ---- the run ----------------------------------------------------------------
 
 ALL_CASES=(
@@ -427,6 +540,10 @@ ALL_CASES=(
     blind_copy_killed_half_way
     force_delete_link_inside_tree
     force_delete_link_as_the_path
+    force_delete_deep_tree
+    force_delete_deep_tree_odd_names
+    force_delete_deep_tree_folder_link
+    force_delete_deep_tree_held_file
 )
 CASES=("${@:-${ALL_CASES[@]}}")
 

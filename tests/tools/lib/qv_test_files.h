@@ -34,8 +34,8 @@ inline std::wstring qv_long_form(const std::wstring& path)
     return drive_absolute && path.find(L'/') == std::wstring::npos ? L"\\\\?\\" + path : path;
 }
 
-// Removes folder and everything in it, read-only files and paths beyond MAX_PATH
-// included; a folder that is not there is no failure. A link is removed as a link,
+// Removes folder and everything in it, read-only files and folders and paths
+// beyond MAX_PATH included; a folder that is not there is no failure. A link is removed as a link,
 // never followed: a sandbox may hold one that points outside it (one that cannot
 // be removed stays, with its folder).
 inline void qv_remove_tree(const std::wstring& folder)
@@ -60,6 +60,7 @@ inline void qv_remove_tree(const std::wstring& folder)
         } while (FindNextFileW(search, &found));
         FindClose(search);
     }
+    SetFileAttributesW(qv_long_form(folder).c_str(), FILE_ATTRIBUTE_NORMAL);
     RemoveDirectoryW(qv_long_form(folder).c_str());
 }
 

@@ -107,14 +107,14 @@ TEST_F(QvFileReplace, AnyLengthTheSystemAccepts)
     EXPECT_EQ(1u, qv_folder_entries(qv_long_form(at(deep))).size());
 }
 
-TEST(QvExtendedPath, OnlyLongPathsTakeTheExtendedForm)
+TEST(QvExtendedPath, ShortAndLongPathsTakeTheExtendedForm)
 {
     std::wstring long_name(300, L'x');
     const struct {
         std::wstring given;
         std::wstring expected;
     } rows[] = {
-        {L"C:\\short", L"C:\\short"},
+        {L"C:\\short", L"\\\\?\\C:\\short"},
         {L"C:\\" + long_name, L"\\\\?\\C:\\" + long_name},
         {L"\\\\server\\share\\" + long_name, L"\\\\?\\UNC\\server\\share\\" + long_name},
         {L"\\\\?\\C:\\" + long_name, L"\\\\?\\C:\\" + long_name},

@@ -10,9 +10,11 @@
 #include "shell/dx_shell_commands.h"
 #include "shell/dx_shell_elevation.h"
 #include "base/qv_identity.h"
+#include "base/qv_tree_walk.h"
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -31,6 +33,12 @@ std::string narrow(const std::wstring& text)
 bool exists(const std::wstring& path)
 {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::vector<std::wstring> sorted(std::vector<std::wstring> names)
+{
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 // The records of this process that tell the order of events, as short tokens.
@@ -151,32 +159,208 @@ std::wstring make_deep_tree(const std::wstring& root, size_t deepest)
 }
 
 // The shell's delete cannot walk a path of MAX_PATH characters or more (Wine's then
-// empties the current folder): such a tree is kept whole and the failure shown, in
-// both builds; one a character shorter is deleted.
-TEST_F(ForceDelete, TreeTooDeepForTheShellIsKeptWhole)
+// empties the current folder): such a tree, and any tree given in its "\\?\"
+// form, is removed whole by the program's own walk, in both builds, nothing
+// shown; one a character shorter goes to the shell's delete.
+TEST_F(ForceDelete, TreeTooDeepForTheShellIsRemovedWhole)
 {
-    const std::pair<size_t, bool> cases[] = {{259, true}, {260, false}, {330, false}};
-    for (const auto& [deepest, deleted] : cases) {
-        for (bool gui : {false, true}) {
-            SCOPED_TRACE(testing::Message() << deepest << (gui ? " GUI" : " console"));
-            qv_captured_boxes().clear();
-            std::wstring tree = in_sandbox(L"lp");
-            std::wstring file = make_deep_tree(tree, deepest);
-            ASSERT_EQ(deepest, file.size());
-            ASSERT_TRUE(exists(qv_long_form(file)));
-            QV_stdout_capture out;
-            EXPECT_TRUE(dx_shell_force_delete(gui, tree.c_str(), false));
-            std::wstring failure = deleted ? L"" : L"Failed to force delete " + tree + L"\n";
-            EXPECT_EQ(gui ? "" : narrow(failure), out.text());
-            std::vector<std::wstring> boxes;
-            if (gui && !deleted)
-                boxes.push_back(L"Velmora Orrisguard|" + failure + L"|327696");
-            EXPECT_EQ(boxes, qv_captured_boxes());
-            EXPECT_EQ(!deleted, exists(qv_long_form(file)));
-            qv_remove_tree(tree);
+    for (size_t deepest : {259, 260, 330}) {
+        for (const wchar_t* prefix : {L"", L"\\\\?\\"}) {
+            for (bool gui : {false, true}) {
+                SCOPED_TRACE(testing::Message() << deepest << " " << narrow(prefix) << (gui ? " GUI" : " console"));
+                qv_captured_boxes().clear();
+                qv_sim_driver_reset();
+                std::wstring tree = in_sandbox(L"lp");
+                std::wstring file = make_deep_tree(tree, deepest);
+                ASSERT_EQ(deepest, file.size());
+                ASSERT_TRUE(exists(qv_long_form(file)));
+                QV_stdout_capture out;
+                EXPECT_TRUE(dx_shell_force_delete(gui, (prefix + tree).c_str(), false));
+                EXPECT_EQ("", out.text());
+                EXPECT_TRUE(qv_captured_boxes().empty());
+                EXPECT_FALSE(exists(tree));
+                EXPECT_EQ((std::vector<std::wstring>{L"exempt_current_process", L"unexempt_current_process"}),
+                          methods());
+                qv_remove_tree(tree);
+            }
         }
     }
-    EXPECT_NE(std::wstring::npos, qv_read_trace_text().find(L" as folder: 206\n"));
+    EXPECT_EQ((std::vector<std::wstring>{L"a.txt", L"neighbour.txt"}), sorted(qv_folder_entries(sandbox_)));
+}
+
+std::string read_file(const std::wstring& path)
+{
+    std::string text;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    char buffer[64] = {};
+    DWORD read = 0;
+    if (file != INVALID_HANDLE_VALUE && ReadFile(file, buffer, sizeof buffer, &read, nullptr))
+        text.assign(buffer, buffer + read);
+    CloseHandle(file);
+    return text;
+}
+
+// At the bottom of folder: names ending in a dot and a space, a read-only file, a
+// read-only folder with a file in it, and a hard link to outside.
+void fill_with_what_the_shell_cannot_reach(const std::wstring& folder, const std::wstring& outside)
+{
+    std::wstring at = qv_long_form(folder);
+    CreateDirectoryW((at + L"\\dot.").c_str(), nullptr);
+    qv_write_file(at + L"\\dot.\\space ");
+    CreateDirectoryW((at + L"\\space ").c_str(), nullptr);
+    qv_write_file(at + L"\\read-only.txt");
+    SetFileAttributesW((at + L"\\read-only.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    CreateDirectoryW((at + L"\\read-only folder").c_str(), nullptr);
+    qv_write_file(at + L"\\read-only folder\\inside.txt");
+    SetFileAttributesW((at + L"\\read-only folder").c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_TRUE(CreateHardLinkW((at + L"\\hard link.txt").c_str(), outside.c_str(), nullptr));
+    // Wine 8 keeps no read-only attribute on a folder; on Windows the folder is
+    // read-only here and RemoveDirectoryW answers 5 until it is cleared.
+    EXPECT_TRUE(GetFileAttributesW((at + L"\\read-only.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_TRUE(exists(at + L"\\dot.\\space ") && exists(at + L"\\space "));
+}
+
+// Such names and attributes in a shallow or a deep tree: all removed; the file
+// the hard link shares keeps its name and bytes; the siblings whose names differ
+// only by a trailing dot or space are never taken for the tree.
+TEST_F(ForceDelete, NamesAndAttributesTheShellCannotHandleAreRemoved)
+{
+    std::wstring outside = in_sandbox(L"outside.txt");
+    qv_write_file(outside, "outside bytes");
+    std::wstring tree = in_sandbox(L"x");
+    for (const std::wstring& sibling : {tree + L".", tree + L" "}) {
+        CreateDirectoryW(qv_long_form(sibling).c_str(), nullptr);
+        qv_write_file(qv_long_form(sibling + L"\\keep.txt"));
+    }
+    for (size_t deepest : {0, 300}) {
+        SCOPED_TRACE(testing::Message() << "deepest " << deepest);
+        std::wstring bottom = tree;
+        CreateDirectoryW(tree.c_str(), nullptr);
+        if (deepest) {
+            std::wstring file = make_deep_tree(tree, deepest);
+            bottom = file.substr(0, file.rfind(L'\\'));
+        }
+        fill_with_what_the_shell_cannot_reach(bottom, outside);
+        ASSERT_TRUE(exists(qv_long_form(bottom + L"\\dot.\\space ")));
+        QV_stdout_capture out;
+        EXPECT_TRUE(dx_shell_force_delete(false, tree.c_str(), false));
+        EXPECT_EQ("", out.text());
+        EXPECT_FALSE(exists(tree));
+        EXPECT_EQ("outside bytes", read_file(outside));
+        EXPECT_TRUE(exists(qv_long_form(tree + L".\\keep.txt")) && exists(qv_long_form(tree + L" \\keep.txt")));
+    }
+    // Given in its "\\?\" form, a name ending in a dot is that entry and no other.
+    QV_stdout_capture out;
+    EXPECT_TRUE(dx_shell_force_delete(false, (L"\\\\?\\" + tree + L".").c_str(), false));
+    EXPECT_EQ("", out.text());
+    EXPECT_FALSE(exists(qv_long_form(tree + L".")));
+    EXPECT_TRUE(exists(qv_long_form(tree + L" \\keep.txt")));
+}
+
+// A file held open without delete sharing stays, with the failure shown and its
+// error traced; everything else goes. Once it is let go, a second run removes the rest.
+TEST_F(ForceDelete, HeldFileStaysAndEverythingElseGoes)
+{
+    std::wstring tree = in_sandbox(L"held");
+    std::wstring deep_file = make_deep_tree(tree, 300);
+    std::wstring bottom = deep_file.substr(0, deep_file.rfind(L'\\'));
+    std::wstring held = bottom + L"\\held.txt";
+    qv_write_file(qv_long_form(held));
+    qv_write_file(tree + L"\\top.txt");
+    HANDLE holder = CreateFileW(qv_long_form(held).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    for (bool gui : {false, true}) {
+        SCOPED_TRACE(gui ? "GUI" : "console");
+        qv_captured_boxes().clear();
+        qv_delete_trace_file();
+        QV_stdout_capture out;
+        EXPECT_TRUE(dx_shell_force_delete(gui, tree.c_str(), false));
+        std::wstring failure = L"Failed to force delete " + tree + L"\n";
+        EXPECT_EQ(gui ? "" : narrow(failure), out.text());
+        EXPECT_EQ(gui ? std::vector<std::wstring>{L"Velmora Orrisguard|" + failure + L"|327696"}
+                      : std::vector<std::wstring>{},
+                  qv_captured_boxes());
+        std::wstring trace = qv_read_trace_text();
+        EXPECT_NE(std::wstring::npos, trace.find(L"Failed to force delete " + tree + L": " + held + L" stays: 32\n"));
+        EXPECT_NE(std::wstring::npos, trace.find(L"Failed to force delete " + tree + L" as folder: 32\n"));
+        EXPECT_TRUE(exists(qv_long_form(held)));
+        EXPECT_FALSE(exists(qv_long_form(deep_file)) || exists(tree + L"\\top.txt"));
+    }
+    CloseHandle(holder);
+    QV_stdout_capture out;
+    EXPECT_TRUE(dx_shell_force_delete(false, tree.c_str(), false));
+    EXPECT_EQ("", out.text());
+    EXPECT_FALSE(exists(tree));
+}
+
+// Stands in for the listing of one folder of the tree, which Wine cannot be made
+// to refuse: the tree may hold anything there, so nothing of it may go.
+std::wstring g_unlistable;
+HANDLE WINAPI refuse_one_listing(LPCWSTR pattern, LPWIN32_FIND_DATAW found)
+{
+    if (g_unlistable != pattern)
+        return FindFirstFileW(pattern, found);
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+}
+
+TEST_F(ForceDelete, TreeThatCannotBeListedWholeIsKept)
+{
+    std::wstring tree = in_sandbox(L"tree");
+    CreateDirectoryW(tree.c_str(), nullptr);
+    CreateDirectoryW((tree + L"\\closed").c_str(), nullptr);
+    qv_write_file(tree + L"\\closed\\inside.txt");
+    qv_write_file(tree + L"\\beside.txt");
+    // The root named by itself, and a folder's listing, at either depth.
+    for (const std::wstring& unlistable : {tree, tree + L"\\*", tree + L"\\closed\\*"}) {
+        for (bool gui : {false, true}) {
+            SCOPED_TRACE(testing::Message() << narrow(unlistable) << (gui ? " GUI" : " console"));
+            qv_captured_boxes().clear();
+            qv_delete_trace_file();
+            g_unlistable = L"\\\\?\\" + unlistable;
+            qv_walk_find_first = refuse_one_listing;
+            QV_stdout_capture out;
+            EXPECT_TRUE(dx_shell_force_delete(gui, tree.c_str(), false));
+            qv_walk_find_first = FindFirstFileW;
+            std::wstring failure = L"Failed to force delete " + tree + L"\n";
+            EXPECT_EQ(gui ? "" : narrow(failure), out.text());
+            EXPECT_EQ(gui ? std::vector<std::wstring>{L"Velmora Orrisguard|" + failure + L"|327696"}
+                          : std::vector<std::wstring>{},
+                      qv_captured_boxes());
+            EXPECT_TRUE(exists(tree + L"\\closed\\inside.txt") && exists(tree + L"\\beside.txt"));
+            EXPECT_NE(std::wstring::npos, qv_read_trace_text().find(L" as folder: 5\n"));
+            EXPECT_EQ((std::vector<std::wstring>{L"invoke", L"encrypted", L"plaintext", L"folder", L"invoke"}),
+                      trace_events());
+        }
+    }
+}
+
+// A "\\?\" operand is the path it spells: deleted as its plain form would be,
+// refused for a pattern past the prefix or a root, never confused with a sibling.
+TEST_F(ForceDelete, ExtendedOperandActsAsItsPlainForm)
+{
+    std::wstring tree = in_sandbox(L"tree");
+    CreateDirectoryW(tree.c_str(), nullptr);
+    CreateDirectoryW((tree + L"\\sub").c_str(), nullptr);
+    qv_write_file(tree + L"\\sub\\f.txt");
+    const std::pair<std::wstring, bool> deleted[] = {{in_sandbox(L"a.txt"), true}, {tree, true}};
+    for (const auto& [path, gone] : deleted) {
+        SCOPED_TRACE(narrow(path));
+        QV_stdout_capture out;
+        EXPECT_TRUE(dx_shell_force_delete(false, (L"\\\\?\\" + path).c_str(), false));
+        EXPECT_EQ("", out.text());
+        EXPECT_EQ(!gone, exists(path));
+    }
+    qv_write_file(in_sandbox(L"ab.txt"));
+    for (const std::wstring& path : {L"\\\\?\\" + in_sandbox(L"a?.txt"), L"\\\\?\\" + in_sandbox(L"*"),
+                                     std::wstring(L"\\\\?\\Q:\\"), std::wstring(L"\\\\?\\")}) {
+        SCOPED_TRACE(narrow(path));
+        QV_stdout_capture out;
+        EXPECT_FALSE(dx_shell_force_delete(false, path.c_str(), false));
+        EXPECT_EQ("Failed to force delete " + narrow(path) + "\n", out.text());
+    }
+    EXPECT_EQ(2u, qv_folder_entries(sandbox_).size());
 }
 
 TEST_F(ForceDelete, AttemptsRunUnexemptedWhenTheComponentCannotBeCreated)
