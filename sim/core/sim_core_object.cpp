@@ -42,7 +42,7 @@ bool caller_owns_serial_mutex()
 // The request as the program's XML model reads it.
 void read_request(const std::wstring& text, QV_sim_core_call& call)
 {
-    QV_xml_doc* doc = create_xml_doc();
+    QV_xml_doc_owner doc(create_xml_doc());
     if (!doc)
         return;
     QV_xml_node* function = doc->load_from_string(text.c_str()) ? doc->root()->child(0, L"function") : nullptr;
@@ -51,7 +51,6 @@ void read_request(const std::wstring& text, QV_sim_core_call& call)
         for (unsigned i = 0; QV_xml_node* parameter = function->child(i, L"parameter"); ++i)
             call.parameters.push_back(std::wstring(parameter->attribute_value(L"name")) + L"=" + parameter->text());
     }
-    doc->release();
 }
 
 void set_error_description(const std::wstring& description)

@@ -58,8 +58,7 @@ public:
         sim_desktop_record({L"Initialize", folder ? L"set" : L"null", data ? L"set" : L"null", key ? L"set" : L"null"});
         if (!data)
             return E_INVALIDARG;
-        data->AddRef();
-        data_.attach(data);
+        data_.copy_from(data);
         sim_desktop_read_data_object(data);
         return S_OK;
     }

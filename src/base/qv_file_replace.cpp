@@ -12,12 +12,6 @@ constexpr const wchar_t* REPLACE = L"qv_copy_file_replacing";
 // ours to fill.
 constexpr int temporary_name_tries = 100;
 
-void trace_failure(const wchar_t* call, const QV_path& path, DWORD error)
-{
-    qv_trace_printf(REPLACE, L"%s failed for '%s'\n", call, path.c_str() ? path.c_str() : L"");
-    qv_trace_error(REPLACE, error);
-}
-
 bool is_folder(const QV_path& path)
 {
     DWORD attributes = GetFileAttributesW(path.c_str());
@@ -33,7 +27,7 @@ void remove_temporary(const QV_path& temporary)
         return;
     DWORD error = GetLastError();
     if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
-        trace_failure(L"DeleteFileW", temporary, error);
+        qv_trace_failed_call(REPLACE, L"DeleteFileW", temporary.c_str());
 }
 
 bool name_taken(DWORD error)
@@ -88,7 +82,7 @@ DWORD qv_copy_file_replacing(const QV_path& source, const QV_path& destination,
     if (MoveFileExW(temporary.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING))
         return 0;
     DWORD error = GetLastError();
-    trace_failure(L"MoveFileExW", to, error);
+    qv_trace_failed_call(REPLACE, L"MoveFileExW", to.c_str());
     remove_temporary(temporary);
     return error;
 }

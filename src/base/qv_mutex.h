@@ -41,3 +41,17 @@ private:
     QV_handle handle_;
     QV_string name_;
 };
+
+// A mutex on the heap held across calls: on reset and in the destructor its
+// ownership is given back first, then it is destroyed (handle closed). Releasing
+// a mutex this thread does not own does nothing.
+struct QV_held_mutex_traits {
+    using type = QV_mutex*;
+    static type invalid() { return nullptr; }
+    static void close(type mutex)
+    {
+        mutex->release();
+        delete mutex;
+    }
+};
+using QV_held_mutex = QV_unique<QV_held_mutex_traits>;

@@ -55,13 +55,6 @@ bool fetch_text(QV_path& out, DWORD first_size, Fetch fetch)
     return false;
 }
 
-void trace_failure(const wchar_t* function, const wchar_t* call, const wchar_t* path)
-{
-    DWORD error = GetLastError();
-    qv_trace_printf(function, L"%s failed for '%s'\n", call, path ? path : L"");
-    qv_trace_error(function, error);
-}
-
 // "X:" or "X:\": a drive counts as a directory and a root even without a medium.
 bool is_bare_drive(const wchar_t* text)
 {
@@ -115,7 +108,7 @@ bool make_directory(const QV_path& level)
     // trailing backslash: what the caller wants is there.
     if (GetLastError() == ERROR_ALREADY_EXISTS && !QV_path(level.c_str()).is_file())
         return true;
-    trace_failure(L"QV_path::create_directory_tree", L"CreateDirectoryW", level.c_str());
+    qv_trace_failed_call(L"QV_path::create_directory_tree", L"CreateDirectoryW", level.c_str());
     return false;
 }
 
@@ -149,7 +142,7 @@ QV_path::QV_path(HMODULE module)
         return GetModuleFileNameW(module, buffer, size);
     });
     if (!ok)
-        trace_failure(L"QV_path::QV_path", L"GetModuleFileNameW", L"");
+        qv_trace_failed_call(L"QV_path::QV_path", L"GetModuleFileNameW", L"");
 }
 
 QV_path::QV_path(int csidl, BOOL create)
@@ -159,7 +152,7 @@ QV_path::QV_path(int csidl, BOOL create)
     if (SHGetSpecialFolderPathW(nullptr, buffer, csidl, create))
         assign(buffer);
     else
-        trace_failure(L"QV_path::QV_path", L"SHGetSpecialFolderPathW", L"");
+        qv_trace_failed_call(L"QV_path::QV_path", L"SHGetSpecialFolderPathW", L"");
     SecureZeroMemory(buffer, sizeof(buffer));
 }
 
@@ -172,7 +165,7 @@ QV_path::QV_path(int selector)
         return GetTempPathW(size, buffer);
     });
     if (!ok)
-        trace_failure(L"QV_path::QV_path", L"GetTempPathW", L"");
+        qv_trace_failed_call(L"QV_path::QV_path", L"GetTempPathW", L"");
 }
 
 QV_path::~QV_path() = default;
@@ -317,7 +310,7 @@ QV_path QV_path::full_path() const
     });
     if (ok)
         return result;
-    trace_failure(L"QV_path::full_path", L"GetFullPathNameW", text);
+    qv_trace_failed_call(L"QV_path::full_path", L"GetFullPathNameW", text);
     return QV_path(text);
 }
 
@@ -333,7 +326,7 @@ QV_path QV_path::long_path() const
     });
     if (ok)
         return result;
-    trace_failure(L"QV_path::long_path", L"GetLongPathNameW", text);
+    qv_trace_failed_call(L"QV_path::long_path", L"GetLongPathNameW", text);
     return QV_path(text);
 }
 

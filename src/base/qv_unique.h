@@ -6,6 +6,7 @@
 #include <oleauto.h>
 
 #include <cstdlib>
+#include <type_traits>
 #include <utility>
 
 template <typename Traits>
@@ -27,6 +28,12 @@ public:
     ~QV_unique() { reset(); }
 
     type get() const { return value_; }
+    // For owners of the program's own objects (a document, a cabinet writer).
+    type operator->() const
+        requires std::is_class_v<std::remove_pointer_t<type>>
+    {
+        return value_;
+    }
     bool valid() const { return value_ != Traits::invalid(); }
     explicit operator bool() const { return valid(); }
 
@@ -151,6 +158,17 @@ public:
     {
         reset();
         pointer_ = adopted;
+    }
+
+    // Takes a reference of its own to a pointer the caller only borrows (an
+    // argument). The new reference is taken before the old one goes, so copying
+    // the pointer already held is safe.
+    void copy_from(Interface* borrowed)
+    {
+        if (borrowed)
+            borrowed->AddRef();
+        reset();
+        pointer_ = borrowed;
     }
 
     // Gives the held reference to the caller, who must give it back.

@@ -6,6 +6,8 @@
 // Files added are kept in temporary files until flush writes the archive; a
 // writer released without a successful flush leaves no archive behind.
 
+#include "base/qv_unique.h"
+
 class QV_cab {
 public:
     virtual ~QV_cab() = default;
@@ -32,3 +34,12 @@ public:
     // ANSI or short form).
     static QV_cab* create(const wchar_t* destination, bool overwrite, bool create_directory);
 };
+
+struct QV_cab_traits {
+    using type = QV_cab*;
+    static type invalid() { return nullptr; }
+    static void close(type writer) { writer->release(); }
+};
+
+// Holds one writer and releases it once, on every path.
+using QV_cab_owner = QV_unique<QV_cab_traits>;

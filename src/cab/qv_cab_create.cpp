@@ -17,9 +17,8 @@ QV_cab* QV_cab::create(const wchar_t* destination, bool overwrite, bool create_d
     if (overwrite && target.exists() && !DeleteFileW(destination))
         return nullptr;
     QV_cab_basic* writer = new (std::nothrow) QV_cab_basic(destination);
-    if (writer != nullptr && !writer->is_open()) {
-        writer->release();
+    QV_cab_owner owner(writer);
+    if (writer != nullptr && !writer->is_open())
         return nullptr;
-    }
-    return writer;
+    return owner.release();
 }

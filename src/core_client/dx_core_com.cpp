@@ -13,10 +13,8 @@ DX_core_com::DX_core_com(int service_mode) : mode_(service_mode)
     qv_trace_enter(NAME, 0, L"%s", service_mode ? L"service" : L"user-mode");
     HRESULT hr = CoInitialize(nullptr);
     com_initialized_ = SUCCEEDED(hr);
-    if (FAILED(hr)) {
-        qv_trace_printf(NAME, L"Error in CoInitialize:\n");
-        qv_trace_error(NAME, static_cast<DWORD>(hr));
-    }
+    if (FAILED(hr))
+        qv_trace_failed_hresult(NAME, hr, L"Error in CoInitialize:\n");
 }
 
 DX_core_com::~DX_core_com()
@@ -46,13 +44,13 @@ LONG DX_core_com::sync_user_data()
     return run(L"sync_user_data", nullptr);
 }
 
-// One exchange from creation to release; the serialisation mutex (user mode)
-// is held from creation until everything else is given back.
+// One exchange from creation to release. The serialisation mutex (user mode) is
+// held for the whole exchange and given back first, then the interfaces.
 LONG DX_core_com::run(const wchar_t* function, const DWORD* wallet_type)
 {
     DX_core_disp_iPtr core;
     DX_core_service_disp_iPtr service;
-    std::unique_ptr<QV_mutex> mutex;
+    QV_held_mutex mutex;
     HRESULT hr = create(core, service, mutex);
     LONG result = hr;
     try {
@@ -61,10 +59,7 @@ LONG DX_core_com::run(const wchar_t* function, const DWORD* wallet_type)
     } catch (const std::bad_alloc&) {
         result = E_OUTOFMEMORY;  // the request could not be built; nothing leaves the client
     }
-    if (mutex) {
-        mutex->release();
-        mutex.reset();
-    }
+    mutex.reset();
     service.reset();
     core.reset();
     return result;

@@ -10,8 +10,6 @@
 #include "base/qv_string.h"
 #include "core_client/dx_core_interfaces.h"
 
-#include <memory>
-
 class DX_core_com {
 public:
     // service_mode nonzero: the service core object, without checks or lock.
@@ -28,7 +26,7 @@ public:
     // owned serialisation mutex (also when creation then fails); the caller
     // releases it. CO_E_SERVER_EXEC_FAILURE when the user's core runs at the
     // other elevation: then nothing is created and mutex_out is empty.
-    HRESULT create(DX_core_disp_iPtr& core, DX_core_service_disp_iPtr& service, std::unique_ptr<QV_mutex>& mutex_out);
+    HRESULT create(DX_core_disp_iPtr& core, DX_core_service_disp_iPtr& service, QV_held_mutex& mutex_out);
 
     // The presence mutex names of this process's user: with the elevation digit
     // and without it (either out may be null). False when the SID cannot be read.

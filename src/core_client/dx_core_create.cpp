@@ -40,7 +40,7 @@ bool presence_mutex_free(const QV_string& name)
 } // namespace
 
 HRESULT DX_core_com::create(DX_core_disp_iPtr& core, DX_core_service_disp_iPtr& service,
-                            std::unique_ptr<QV_mutex>& mutex_out)
+                            QV_held_mutex& mutex_out)
 {
     qv_trace_enter(CREATE, 0);
     if (mode_) {
@@ -54,7 +54,7 @@ HRESULT DX_core_com::create(DX_core_disp_iPtr& core, DX_core_service_disp_iPtr& 
             mutex_out.reset();
             return CO_E_SERVER_EXEC_FAILURE;
         }
-        mutex_out = std::make_unique<QV_mutex>(DX_CORE_SERIAL_MUTEX, false, true);
+        mutex_out.reset(new QV_mutex(DX_CORE_SERIAL_MUTEX, false, true));
     } catch (const std::bad_alloc&) {
         mutex_out.reset();
         return E_OUTOFMEMORY;
@@ -82,10 +82,8 @@ HRESULT DX_core_com::create_user_core(DX_core_disp_iPtr& core)
 {
     core.reset();
     HRESULT hr = create_running(DX_CLSID_CORE, DX_IID_CORE_DISP, core.put_void());
-    if (hr != S_OK) {
-        qv_trace_printf(CREATE, L"Error in CreateInstance:\n");
-        qv_trace_error(CREATE, static_cast<DWORD>(hr));
-    }
+    if (hr != S_OK)
+        qv_trace_failed_hresult(CREATE, hr, L"Error in CreateInstance:\n");
     return hr;
 }
 

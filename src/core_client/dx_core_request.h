@@ -3,14 +3,7 @@
 // parameters, and its scrambled text.
 
 #include "base/qv_string.h"
-#include "base/qv_unique.h"
 #include "xml/qv_xml_doc.h"
-
-struct QV_xml_doc_traits {
-    using type = QV_xml_doc*;
-    static type invalid() { return nullptr; }
-    static void close(type doc) { doc->release(); }
-};
 
 class core_request {
 public:
@@ -26,6 +19,6 @@ public:
     const wchar_t* scrambled_text();
 
 private:
-    QV_unique<QV_xml_doc_traits> doc_;
+    QV_xml_doc_owner doc_;
     QV_string scrambled_;
 };

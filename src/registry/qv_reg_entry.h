@@ -1,7 +1,12 @@
 #pragma once
 // One registry item (a value or a key) that can be installed and uninstalled, and
-// the three key operations every registry access of the product goes through.
-// Every result is a Win32 error code, 0 for success; every failure is traced.
+// the three key operations (create_key, open_key, delete_key) that trace a failed
+// key access. The entries and the value reader reach their keys through them.
+// Not everything does: the updater's list values open their key with the system
+// call (a missing key is no failure there), its notifications enumerate
+// HKEY_USERS directly, and the trace switch and writer call the registry
+// themselves (a trace record cannot trace its own failures).
+// Every result here is a Win32 error code, 0 for success; every failure is traced.
 
 #include "base/qv_string.h"
 #include "base/qv_unique.h"

@@ -99,19 +99,12 @@ Set_aside set_aside(const QV_path& old, const QV_path& source, const QV_path& fr
     return {};
 }
 
-void trace_failure(const wchar_t* call, const QV_path& path)
-{
-    DWORD error = GetLastError();
-    qv_trace_printf(BLIND_COPY, L"%s failed for '%s'\n", call, path.c_str());
-    qv_trace_error(BLIND_COPY, error);
-}
-
 // After a good copy the set-aside file goes; one that stays is only traced, as
 // the copy itself succeeded.
 void drop_set_aside(const Set_aside& moved)
 {
     if (moved.aside.has_text() && !DeleteFileW(moved.aside.c_str()))
-        trace_failure(L"DeleteFileW", moved.aside);
+        qv_trace_failed_call(BLIND_COPY, L"DeleteFileW", moved.aside.c_str());
 }
 
 // A failed copy takes back what it left under the destination name, when the name
@@ -121,12 +114,12 @@ QV_path undo_failed_copy(const QV_path& to, bool to_was_free, const Set_aside& m
 {
     QV_path extended = qv_extended_path(to);
     if (to_was_free && !DeleteFileW(extended.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND)
-        trace_failure(L"DeleteFileW", to);
+        qv_trace_failed_call(BLIND_COPY, L"DeleteFileW", to.c_str());
     if (!moved.aside.has_text())
         return QV_path();
     if (MoveFileExW(moved.aside.c_str(), qv_extended_path(moved.old).c_str(), 0))
         return QV_path();
-    trace_failure(L"MoveFileExW", moved.old);
+    qv_trace_failed_call(BLIND_COPY, L"MoveFileExW", moved.old.c_str());
     return moved.aside;
 }
 

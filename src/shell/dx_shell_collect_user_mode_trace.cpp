@@ -30,15 +30,14 @@ QV_path cabinet_name(const wchar_t* typed)
 // archive any reader takes. On success cabinet names where the archive went.
 bool gather(QV_path& cabinet)
 {
-    QV_cab* writer = QV_cab::create(cabinet.c_str(), false, true);
-    if (writer == nullptr)
+    QV_cab_owner writer(QV_cab::create(cabinet.c_str(), false, true));
+    if (!writer)
         return false;
     bool added = writer->add_file(dx_shell_system_trace_file().c_str(), L"SysTraceFile.qv");
     added = writer->add_file(dx_shell_user_trace_file().c_str(), L"UsrTraceFile.qv") || added;
     bool flushed = added && writer->flush();
     if (flushed)
         cabinet = writer->archive_path();
-    writer->release();
     return flushed;
 }
 

@@ -9,8 +9,6 @@ void(WINAPI* qv_trace_switch_pause)(DWORD) = Sleep;
 namespace {
 
 constexpr const wchar_t* ATOM_NAME = L"{7E40A9C5-62D1-4f3b-8C17-B95E03D2A64C}_QVD";
-constexpr const wchar_t* LOGGING_KEY = L"Software\\Velmora\\Corvessa\\Logging";
-constexpr const wchar_t* SWITCH_VALUE = L"EnableUserModeTrace";
 // Writers re-read the switch this often; waiting as long after switching means
 // every running process has seen the change before its next record.
 constexpr DWORD SETTLE_MS = 3000;
@@ -18,10 +16,10 @@ constexpr DWORD SETTLE_MS = 3000;
 void set_switch_value(HKEY root)
 {
     QV_reg_key key;
-    if (RegCreateKeyW(root, LOGGING_KEY, key.put()) != ERROR_SUCCESS)
+    if (RegCreateKeyW(root, QV_LOGGING_KEY, key.put()) != ERROR_SUCCESS)
         return;  // e.g. no write access to HKEY_LOCAL_MACHINE: the other root still counts
     DWORD on = 1;
-    RegSetValueExW(key.get(), SWITCH_VALUE, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on),
+    RegSetValueExW(key.get(), QV_TRACE_SWITCH_VALUE, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on),
                    sizeof(on));
 }
 
@@ -29,11 +27,11 @@ void set_switch_value(HKEY root)
 // subkeys); when it stays, its switch value goes, so the switch is off either way.
 void remove_switch(HKEY root)
 {
-    if (RegDeleteKeyW(root, LOGGING_KEY) == ERROR_SUCCESS)
+    if (RegDeleteKeyW(root, QV_LOGGING_KEY) == ERROR_SUCCESS)
         return;
     QV_reg_key key;
-    if (RegOpenKeyExW(root, LOGGING_KEY, 0, KEY_SET_VALUE, key.put()) == ERROR_SUCCESS)
-        RegDeleteValueW(key.get(), SWITCH_VALUE);
+    if (RegOpenKeyExW(root, QV_LOGGING_KEY, 0, KEY_SET_VALUE, key.put()) == ERROR_SUCCESS)
+        RegDeleteValueW(key.get(), QV_TRACE_SWITCH_VALUE);
 }
 
 } // namespace

@@ -18,8 +18,6 @@ void (*qv_trace_file_held_probe)(const wchar_t* path) = nullptr;
 namespace {
 
 constexpr const wchar_t* MUTEX_NAME = L"{7E40A9C5-62D1-4f3b-8C17-B95E03D2A64C}_QVA";
-constexpr const wchar_t* LOGGING_KEY = L"Software\\Velmora\\Corvessa\\Logging";
-constexpr const wchar_t* SWITCH_VALUE = L"EnableUserModeTrace";
 constexpr const wchar_t* FILE_NAME = L"TraceFile.qv";
 constexpr DWORD RECHECK_MS = 3000;
 // Every write lands at the end; readers may look on; write-through, normal.
@@ -89,11 +87,11 @@ void mask_secrets(wchar_t* text)
 bool key_votes_on(HKEY key)
 {
     DWORD type = 0, size = 0;
-    if (RegQueryValueExW(key, SWITCH_VALUE, nullptr, &type, nullptr, &size) != ERROR_SUCCESS
+    if (RegQueryValueExW(key, QV_TRACE_SWITCH_VALUE, nullptr, &type, nullptr, &size) != ERROR_SUCCESS
         || type != REG_DWORD || size != sizeof(DWORD))
         return false;
     DWORD value = 0;
-    return RegQueryValueExW(key, SWITCH_VALUE, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size)
+    return RegQueryValueExW(key, QV_TRACE_SWITCH_VALUE, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size)
                == ERROR_SUCCESS
            && type == REG_DWORD && size == sizeof(DWORD) && value == 1;
 }
@@ -104,10 +102,10 @@ bool hive_votes_on(const wchar_t* hive)
     QV_trace_text path;
     path.append(hive);
     path.append(L"\\");
-    path.append(LOGGING_KEY);
+    path.append(QV_LOGGING_KEY);
     QV_reg_key key;
     if (RegOpenKeyExW(HKEY_USERS, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS
-        && RegOpenKeyExW(HKEY_LOCAL_MACHINE, LOGGING_KEY, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+        && RegOpenKeyExW(HKEY_LOCAL_MACHINE, QV_LOGGING_KEY, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
         return false;
     return key_votes_on(key.get());
 }

@@ -7,6 +7,7 @@
 // whatever the declaration says; loaded files may be UTF-16LE (with the mark),
 // UTF-8 (by the declaration's encoding) or the ANSI code page.
 
+#include "base/qv_unique.h"
 #include "xml/qv_xml_node.h"
 
 #include <windows.h>
@@ -34,5 +35,15 @@ public:
     virtual ~QV_xml_doc() = default;
 };
 
-// A new document without a root; null when it cannot be allocated. End it with release.
+// A new document without a root; null when it cannot be allocated. End it with
+// release, or hand it to a QV_xml_doc_owner.
 QV_xml_doc* create_xml_doc();
+
+struct QV_xml_doc_traits {
+    using type = QV_xml_doc*;
+    static type invalid() { return nullptr; }
+    static void close(type doc) { doc->release(); }
+};
+
+// Holds one document and releases it once, on every path.
+using QV_xml_doc_owner = QV_unique<QV_xml_doc_traits>;

@@ -41,6 +41,14 @@ inline QV_run_result run_gui(const std::vector<std::wstring>& args, const wchar_
     return run_program(qv_command_line(gui_build(), args), cwd);
 }
 
+// text in the ANSI code page, as the program's 8-bit output carries it.
+inline std::string narrow(const std::wstring& text)
+{
+    char buffer[4096] = {};
+    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, buffer, sizeof buffer, nullptr, nullptr);
+    return buffer;
+}
+
 inline std::wstring widen_ascii(const char* text)
 {
     return std::wstring(text, text + strlen(text));

@@ -19,13 +19,6 @@ using Args = std::vector<std::wstring>;
 const std::string RULE = "------------------------------------------------------------------------------\n";
 const std::wstring CONSOLE_ONLY = L"This is a private test command and so only works from the console";
 
-std::string narrow(const std::wstring& text)
-{
-    char buffer[4096] = {};
-    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, buffer, sizeof buffer, nullptr, nullptr);
-    return buffer;
-}
-
 std::vector<std::wstring> methods(const std::vector<QV_sim_driver_call>& calls)
 {
     std::vector<std::wstring> names;

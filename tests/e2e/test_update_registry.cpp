@@ -3,6 +3,7 @@
 #include "e2e_support.h"
 
 #include "../unit/registry/registry_test_support.h"
+#include "trace/qv_trace.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +13,6 @@
 namespace {
 
 using Args = std::vector<std::wstring>;
-
-const wchar_t* const LOGGING_KEY = L"Software\\Velmora\\Corvessa\\Logging";
 
 class UpdateRegistry : public testing::Test {
 protected:
@@ -45,7 +44,7 @@ TEST_F(UpdateRegistry, ExampleTextSeenByRegQuery)
 
     EXPECT_TRUE(dword_is(HKEY_LOCAL_MACHINE, KD_KEY, L"DisableAutoUnlock", 1));
     EXPECT_EQ(multi_sz({L"a.exe", L"b.exe"}), read_value(HKEY_LOCAL_MACHINE, KD_KEY, L"ExemptedProcesses").text());
-    EXPECT_TRUE(key_exists(HKEY_LOCAL_MACHINE, REBOOT_KEY));
+    EXPECT_TRUE(qv_key_exists(HKEY_LOCAL_MACHINE, REBOOT_KEY));
 
     QV_run_result query = qv_run_child(qv_command_line(system_reg_exe(),
                                                        {L"query", L"HKLM\\" + std::wstring(KD_KEY)}));
@@ -63,17 +62,17 @@ TEST_F(UpdateRegistry, CachedTextChangesNothingInEitherBuild)
     const std::wstring text = L"DBE:1";
     expect_silent(run_gui({L"-update_registry", text}));
     EXPECT_TRUE(dword_is(HKEY_LOCAL_MACHINE, KD_KEY, L"DisableCDDVDBackEncrypt", 1));
-    EXPECT_TRUE(key_exists(HKEY_LOCAL_MACHINE, REBOOT_KEY));
+    EXPECT_TRUE(qv_key_exists(HKEY_LOCAL_MACHINE, REBOOT_KEY));
 
     write_dword(HKEY_LOCAL_MACHINE, KD_KEY, L"DisableCDDVDBackEncrypt", 0);
     delete_tree(HKEY_LOCAL_MACHINE, REBOOT_KEY);
     expect_silent(run_console({L"-update_registry", text}));
     EXPECT_TRUE(dword_is(HKEY_LOCAL_MACHINE, KD_KEY, L"DisableCDDVDBackEncrypt", 0));
-    EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, REBOOT_KEY));
+    EXPECT_FALSE(qv_key_exists(HKEY_LOCAL_MACHINE, REBOOT_KEY));
 
     expect_silent(run_console({L"-update_registry", L"dbe:1"}));
     EXPECT_TRUE(dword_is(HKEY_LOCAL_MACHINE, KD_KEY, L"DisableCDDVDBackEncrypt", 1));
-    EXPECT_TRUE(key_exists(HKEY_LOCAL_MACHINE, REBOOT_KEY));
+    EXPECT_TRUE(qv_key_exists(HKEY_LOCAL_MACHINE, REBOOT_KEY));
 }
 
 // Values another writer left in another type are written again in their own type,
@@ -102,9 +101,9 @@ public:
         GetTempPathW(MAX_PATH, temp);
         path_ = std::wstring(temp) + L"TraceFile.qv";
         start_ = size_now();
-        write_dword(root_, LOGGING_KEY, L"EnableUserModeTrace", 1);
+        write_dword(root_, QV_LOGGING_KEY, L"EnableUserModeTrace", 1);
     }
-    ~TraceSession() { RegDeleteKeyValueW(root_, LOGGING_KEY, L"EnableUserModeTrace"); }
+    ~TraceSession() { RegDeleteKeyValueW(root_, QV_LOGGING_KEY, L"EnableUserModeTrace"); }
 
     bool file_exists() const { return GetFileAttributesW(path_.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -217,7 +216,7 @@ TEST_F(UpdateRegistry, TraceLinesOfTheRules)
     EXPECT_TRUE(dword_is(HKEY_LOCAL_MACHINE, KD_KEY, L"CaseSensitiveShowWarning", 1));
     EXPECT_TRUE(dword_is(HKEY_LOCAL_MACHINE, KD_KEY, L"CaseSensitiveShowAgainChoice", 0));
     EXPECT_TRUE(dword_is(HKEY_LOCAL_MACHINE, KD_KEY, L"CaseSensitiveTimeBetween", 45));
-    EXPECT_TRUE(key_exists(HKEY_LOCAL_MACHINE, REBOOT_KEY));
+    EXPECT_TRUE(qv_key_exists(HKEY_LOCAL_MACHINE, REBOOT_KEY));
     EXPECT_FALSE(value_exists(HKEY_LOCAL_MACHINE, KD_KEY, L"zrn_cache"));  // "LPC" failed: applied again next time
 }
 

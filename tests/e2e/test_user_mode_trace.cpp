@@ -3,6 +3,8 @@
 
 #include "e2e_support.h"
 #include "qv_test_files.h"
+#include "qv_test_registry.h"
+#include "qv_trace_file.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +20,6 @@ namespace {
 
 using Args = std::vector<std::wstring>;
 
-const wchar_t LOGGING_KEY[] = L"Software\\Velmora\\Corvessa\\Logging";
 const char RULE[] = "------------------------------------------------------------------------------";
 
 std::wstring temp_folder()
@@ -27,8 +28,6 @@ std::wstring temp_folder()
     GetTempPathW(MAX_PATH, temp);
     return temp;
 }
-
-std::wstring user_trace_file() { return temp_folder() + L"TraceFile.qv"; }
 
 std::wstring system_trace_file()
 {
@@ -44,25 +43,7 @@ std::wstring long_form(const std::wstring& path)
     return length > 0 && length < 1024 ? buffer : path;
 }
 
-std::string narrow(const std::wstring& text)
-{
-    char buffer[4096] = {};
-    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, buffer, sizeof buffer, nullptr, nullptr);
-    return buffer;
-}
-
 bool file_exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-bool write_bytes(const std::wstring& path, const std::string& bytes)
-{
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(h);
-    return written == bytes.size();
-}
 
 std::string read_bytes(const std::wstring& path)
 {
@@ -88,32 +69,17 @@ std::string utf16(const wchar_t* text)
 bool switch_on(HKEY root)
 {
     DWORD value = 0, size = sizeof value, type = 0;
-    return RegGetValueW(root, LOGGING_KEY, L"EnableUserModeTrace", RRF_RT_ANY, &type, &value, &size) == ERROR_SUCCESS &&
+    return RegGetValueW(root, QV_LOGGING_KEY, QV_TRACE_SWITCH_VALUE, RRF_RT_ANY, &type, &value, &size) == ERROR_SUCCESS &&
            type == REG_DWORD && size == 4 && value == 1;
-}
-
-bool key_exists(HKEY root, const wchar_t* path)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
 }
 
 void set_switch_directly(bool on)
 {
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-        if (!on) {
+        if (on)
+            qv_set_trace_switch(root, 1);
+        else
             RegDeleteTreeW(root, L"Software\\Velmora");
-            continue;
-        }
-        HKEY key = nullptr;
-        if (RegCreateKeyW(root, LOGGING_KEY, &key) == ERROR_SUCCESS) {
-            DWORD one = 1;
-            RegSetValueExW(key, L"EnableUserModeTrace", 0, REG_DWORD, reinterpret_cast<BYTE*>(&one), sizeof one);
-            RegCloseKey(key);
-        }
     }
 }
 
@@ -158,13 +124,13 @@ protected:
         qv_remove_tree(sandbox);
         ASSERT_TRUE(CreateDirectoryW(sandbox.c_str(), nullptr));
         set_switch_directly(false);
-        DeleteFileW(user_trace_file().c_str());
+        DeleteFileW(qv_trace_file_path().c_str());
         DeleteFileW(system_trace_file().c_str());
     }
     void TearDown() override
     {
         set_switch_directly(false);
-        DeleteFileW(user_trace_file().c_str());
+        DeleteFileW(qv_trace_file_path().c_str());
         DeleteFileW(system_trace_file().c_str());
         qv_remove_tree(sandbox);
     }
@@ -182,7 +148,7 @@ protected:
 std::string console_enabled_text()
 {
     return std::string("\n") + RULE + "\n LOGGING: The application is now logging user mode events to the files\n          " +
-           narrow(long_form(system_trace_file())) + " and\n          " + narrow(long_form(user_trace_file())) +
+           narrow(long_form(system_trace_file())) + " and\n          " + narrow(long_form(qv_trace_file_path())) +
            "\n\n          To stop logging, type VlmKdShell.com -disable_user_mode_trace\n"
            "                ...or just type VlmKdShell.com -dut\n" + RULE + "\n";
 }
@@ -190,7 +156,7 @@ std::string console_enabled_text()
 std::wstring gui_enabled_text()
 {
     return L"The application is now logging user mode events to the files\n" + long_form(system_trace_file()) +
-           L" and\n" + long_form(user_trace_file()) +
+           L" and\n" + long_form(qv_trace_file_path()) +
            L"\n\nTo stop logging, type VlmKdShell.exe -disable_user_mode_trace\n      ...or just type VlmKdShell.exe -dut";
 }
 
@@ -213,8 +179,8 @@ TEST_F(UserModeTrace, EnableSwitchesOnAfterRemovingOldFilesEvenWhenAlreadyOn)
     set_switch_directly(true);  // already on: the old files go all the same
     for (bool gui : {false, true}) {
         SCOPED_TRACE(gui ? "GUI build" : "console build");
-        ASSERT_TRUE(write_bytes(user_trace_file(), "OLD USER RECORDS"));
-        ASSERT_TRUE(write_bytes(system_trace_file(), "OLD SYSTEM RECORDS"));
+        ASSERT_TRUE(qv_write_file(qv_trace_file_path(), "OLD USER RECORDS"));
+        ASSERT_TRUE(qv_write_file(system_trace_file(), "OLD SYSTEM RECORDS"));
         QV_run_result run = gui ? run_gui({L"-eut"}) : run_console({L"-enable_user_mode_trace"});
         ASSERT_TRUE(run.started);
         EXPECT_EQ(0u, run.exit_code);
@@ -228,7 +194,7 @@ TEST_F(UserModeTrace, EnableSwitchesOnAfterRemovingOldFilesEvenWhenAlreadyOn)
             EXPECT_TRUE(run.boxes.empty());
         }
         // With tracing on, the program's own later records may start a new file.
-        EXPECT_EQ(std::string::npos, read_bytes(user_trace_file()).find("OLD USER RECORDS"));
+        EXPECT_EQ(std::string::npos, read_bytes(qv_trace_file_path()).find("OLD USER RECORDS"));
         EXPECT_FALSE(file_exists(system_trace_file()));
         EXPECT_TRUE(switch_on(HKEY_CURRENT_USER)) << "enabling sets no switch under HKCU (trace writer missing?)";
         EXPECT_TRUE(switch_on(HKEY_LOCAL_MACHINE)) << "enabling sets no switch under HKLM (trace writer missing?)";
@@ -243,8 +209,8 @@ TEST_F(UserModeTrace, DisableRemovesTheSwitchAndKeepsTheFiles)
         HKEY other = nullptr;
         ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyW(HKEY_CURRENT_USER, L"Software\\Velmora\\Other", &other));
         RegCloseKey(other);
-        ASSERT_TRUE(write_bytes(user_trace_file(), "USER RECORDS"));
-        ASSERT_TRUE(write_bytes(system_trace_file(), "SYSTEM RECORDS"));
+        ASSERT_TRUE(qv_write_file(qv_trace_file_path(), "USER RECORDS"));
+        ASSERT_TRUE(qv_write_file(system_trace_file(), "SYSTEM RECORDS"));
         QV_run_result run = gui ? run_gui({L"-disable_user_mode_trace"}) : run_console({L"-dut"});
         EXPECT_EQ(0u, run.exit_code);
         if (gui) {
@@ -258,19 +224,19 @@ TEST_F(UserModeTrace, DisableRemovesTheSwitchAndKeepsTheFiles)
                           "          TraceFile.qv files in the temp directories.\n" + RULE + "\n",
                       run.out);
         }
-        EXPECT_FALSE(key_exists(HKEY_CURRENT_USER, L"Software\\Velmora\\Corvessa")) << "trace writer missing?";
-        EXPECT_TRUE(key_exists(HKEY_CURRENT_USER, L"Software\\Velmora\\Other"));
-        EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, LOGGING_KEY)) << "trace writer missing?";
+        EXPECT_FALSE(qv_key_exists(HKEY_CURRENT_USER, L"Software\\Velmora\\Corvessa")) << "trace writer missing?";
+        EXPECT_TRUE(qv_key_exists(HKEY_CURRENT_USER, L"Software\\Velmora\\Other"));
+        EXPECT_FALSE(qv_key_exists(HKEY_LOCAL_MACHINE, QV_LOGGING_KEY)) << "trace writer missing?";
         // The command's own records, written while tracing was still on, follow the old ones.
-        EXPECT_EQ("USER RECORDS", read_bytes(user_trace_file()).substr(0, 12));
+        EXPECT_EQ("USER RECORDS", read_bytes(qv_trace_file_path()).substr(0, 12));
         EXPECT_EQ("SYSTEM RECORDS", read_bytes(system_trace_file()));
     }
 }
 
 TEST_F(UserModeTrace, CollectNamesTheCabinetAndNeverOverwritesOne)
 {
-    ASSERT_TRUE(write_bytes(user_trace_file(), "\xFF\xFE" + utf16(L"12:00:00 [1] user record\n")));
-    ASSERT_TRUE(write_bytes(system_trace_file(), "\xFF\xFE" + utf16(L"12:00:00 [2] system record\n")));
+    ASSERT_TRUE(qv_write_file(qv_trace_file_path(), "\xFF\xFE" + utf16(L"12:00:00 [1] user record\n")));
+    ASSERT_TRUE(qv_write_file(system_trace_file(), "\xFF\xFE" + utf16(L"12:00:00 [2] system record\n")));
 
     QV_run_result first = run_console({L"-collect_user_mode_trace", L"trace"}, sandbox.c_str());
     EXPECT_EQ(console_gathered_text(in_sandbox(L"trace.cab")), first.out);
@@ -288,18 +254,18 @@ TEST_F(UserModeTrace, CollectNamesTheCabinetAndNeverOverwritesOne)
     ASSERT_TRUE(extract_cabinet(in_sandbox(L"trace (1).cab"), files));
     EXPECT_EQ((std::vector<std::wstring>{L"SysTraceFile.qv", L"UsrTraceFile.qv"}), files.names);
     EXPECT_EQ(read_bytes(system_trace_file()), read_bytes(files.folder + L"\\SysTraceFile.qv"));
-    EXPECT_EQ(read_bytes(user_trace_file()), read_bytes(files.folder + L"\\UsrTraceFile.qv"));
+    EXPECT_EQ(read_bytes(qv_trace_file_path()), read_bytes(files.folder + L"\\UsrTraceFile.qv"));
 }
 
 TEST_F(UserModeTrace, CollectCreatesMissingFoldersAndReportsWhatCannotBeMade)
 {
-    ASSERT_TRUE(write_bytes(user_trace_file(), "user"));
+    ASSERT_TRUE(qv_write_file(qv_trace_file_path(), "user"));
     std::wstring nested = in_sandbox(L"new\\deeper\\t");
     QV_run_result made = run_console({L"-collect_user_mode_trace", nested});
     EXPECT_EQ(console_gathered_text(nested + L".cab"), made.out);
     EXPECT_TRUE(file_exists(nested + L".cab"));
 
-    ASSERT_TRUE(write_bytes(in_sandbox(L"a_file"), "not a folder"));
+    ASSERT_TRUE(qv_write_file(in_sandbox(L"a_file"), "not a folder"));
     std::wstring impossible = in_sandbox(L"a_file\\sub\\t");
     QV_run_result console = run_console({L"-collect_user_mode_trace", impossible});
     EXPECT_EQ(CONSOLE_FAILED, console.out);
@@ -326,7 +292,7 @@ TEST_F(UserModeTrace, CollectWithoutTraceFilesFailsAndLeavesNoArchive)
 // name of its own, and each run names the archive it wrote.
 TEST_F(UserModeTrace, CollectsIntoOneNameAtOnceKeepEveryArchive)
 {
-    ASSERT_TRUE(write_bytes(user_trace_file(), "\xFF\xFE" + utf16(L"12:00:00 [1] user record\n")));
+    ASSERT_TRUE(qv_write_file(qv_trace_file_path(), "\xFF\xFE" + utf16(L"12:00:00 [1] user record\n")));
     constexpr int COLLECTS = 4;
     std::vector<QV_run_result> runs(COLLECTS);
     std::vector<std::thread> threads;
@@ -359,11 +325,11 @@ TEST_F(UserModeTrace, CollectsIntoOneNameAtOnceKeepEveryArchive)
 // name. A reservation left by a collect killed earlier goes with this one.
 TEST_F(UserModeTrace, ConsoleCollectKeepsANameOutsideTheAnsiCodePage)
 {
-    ASSERT_TRUE(write_bytes(system_trace_file(), "system"));
+    ASSERT_TRUE(qv_write_file(system_trace_file(), "system"));
     const std::wstring folder = in_sandbox(L"\u0436\u0443\u0440\u043d\u0430\u043b");
     const std::wstring name = L"\u8ddf\u8e2a \u0442\u0440\u0430\u0441\u0441\u0430";
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
-    ASSERT_TRUE(write_bytes(folder + L"\\" + name + L".cab.1.partial", "left by a killed collect"));
+    ASSERT_TRUE(qv_write_file(folder + L"\\" + name + L".cab.1.partial", "left by a killed collect"));
     QV_run_result run = run_console({L"-collect_user_mode_trace", folder + L"\\" + name});
     EXPECT_EQ(console_gathered_text(folder + L"\\" + name + L".cab"), run.out);
     EXPECT_EQ(std::vector<std::wstring>{name + L".cab"}, qv_folder_entries(folder));
@@ -371,7 +337,7 @@ TEST_F(UserModeTrace, ConsoleCollectKeepsANameOutsideTheAnsiCodePage)
 
 TEST_F(UserModeTrace, CollectHandlesAwkwardDestinations)
 {
-    ASSERT_TRUE(write_bytes(user_trace_file(), "user"));
+    ASSERT_TRUE(qv_write_file(qv_trace_file_path(), "user"));
     // Spaces and letters outside the ANSI code page: the cabinet gets the exact
     // wide name; the console line carries the name in the ANSI code page.
     std::wstring spaced = in_sandbox(L"my traces\\a b");

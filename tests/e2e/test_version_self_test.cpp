@@ -17,13 +17,6 @@ const wchar_t CAPTION[] = L"Velmora Orrisguard";
 const std::string SHOULD_BE = std::to_string(QV_VERSION_MAJOR) + ", " + std::to_string(QV_VERSION_MINOR) + ", "
                               + std::to_string(QV_VERSION_PATCH) + ", " + std::to_string(QV_VERSION_BUILD);
 
-std::string narrow(const std::wstring& text)
-{
-    char buffer[4096] = {};
-    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, buffer, sizeof buffer, nullptr, nullptr);
-    return buffer;
-}
-
 std::wstring drivers_folder()
 {
     wchar_t system[MAX_PATH] = {};

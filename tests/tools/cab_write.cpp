@@ -78,8 +78,8 @@ int main()
         qv_cab_folder_limit = _wtoi64(argv[first + 1]);
         first += 2;
     }
-    QV_cab* cab = QV_cab::create(argv[first], true, true);
-    if (cab == nullptr) {
+    QV_cab_owner cab(QV_cab::create(argv[first], true, true));
+    if (!cab) {
         printf("create 0\n");
         return 2;
     }
@@ -101,7 +101,7 @@ int main()
         Sleep(INFINITE);
     }
     bool flushed = cab->flush();
-    cab->release();
+    cab.reset();
     printf("flush %d\n", flushed ? 1 : 0);
     LocalFree(argv);
     return flushed ? 0 : 1;

@@ -37,12 +37,10 @@ int main()
         return 2;
     std::wstring folder = argv[1];
     LocalFree(argv);
-    QV_xml_doc* doc = create_xml_doc();
-    bool ok = doc && save_forms(doc, folder + L"\\forms.xml");
+    QV_xml_doc_owner doc(create_xml_doc());
+    bool ok = doc && save_forms(doc.get(), folder + L"\\forms.xml");
     ok = ok && doc->load_from_string(L"<?xml version=\"1.0\" encoding=\"UTF-8\"?><r a=\"\xE9\">\x20AC</r>")
          && doc->save_to_file((folder + L"\\utf8.xml").c_str());
     ok = ok && doc->create_new() && doc->save_to_file((folder + L"\\declaration.xml").c_str());
-    if (doc)
-        doc->release();
     return ok ? 0 : 1;
 }

@@ -2,12 +2,12 @@
 // The trace file and switch as tests see them: "TraceFile.qv" in the temporary
 // folder, and EnableUserModeTrace under the logging key.
 
+#include "trace/qv_trace.h"
+
 #include <windows.h>
 
 #include <string>
 #include <vector>
-
-inline const wchar_t* QV_LOGGING_KEY = L"Software\\Velmora\\Corvessa\\Logging";
 
 inline std::wstring qv_trace_file_path()
 {
@@ -54,7 +54,7 @@ inline void qv_set_trace_switch(HKEY root, DWORD value)
 {
     HKEY key = nullptr;
     if (RegCreateKeyW(root, QV_LOGGING_KEY, &key) == ERROR_SUCCESS) {
-        RegSetValueExW(key, L"EnableUserModeTrace", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+        RegSetValueExW(key, QV_TRACE_SWITCH_VALUE, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
                        sizeof(value));
         RegCloseKey(key);
     }

@@ -156,6 +156,28 @@ TEST(QvMutex, NullHandleWaitsNever)
     EXPECT_FALSE(timed_out);
 }
 
+// A held mutex that goes gives its ownership back: closing the handle alone
+// would leave it owned by this (living) thread, and every other waiter blocked.
+TEST(QvHeldMutex, GivesOwnershipBackBeforeItGoes)
+{
+    std::wstring name = unique_name(L"held");
+    QV_mutex keep_alive(name.c_str(), false, false);  // the object outlives the held one
+    QV_held_mutex held(new QV_mutex(name.c_str(), false, true));
+    QV_held_mutex moved(std::move(held));
+    EXPECT_FALSE(held);
+    bool taken_while_held = true, taken_after = false;
+    on_other_thread([&] { taken_while_held = QV_mutex(name.c_str(), false, false).wait(0, nullptr); });
+    moved.reset();
+    on_other_thread([&] {
+        QV_mutex other(name.c_str(), false, false);
+        taken_after = other.wait(0, nullptr);
+        if (taken_after)
+            other.release();
+    });
+    EXPECT_FALSE(taken_while_held);
+    EXPECT_TRUE(taken_after);
+}
+
 TEST(QvMutexProcesses, SecondProcessBlocksUntilRelease)
 {
     std::wstring name = unique_name(L"proc");

@@ -5,6 +5,38 @@
 
 namespace {
 
+// A writer that only counts its own end.
+class Counted_cab final : public QV_cab {
+public:
+    explicit Counted_cab(int& ended) : ended_(ended) {}
+    ~Counted_cab() override { ++ended_; }
+    bool add_file(const wchar_t*, const wchar_t*) override { return false; }
+    bool add_file(const wchar_t*) override { return false; }
+    bool flush() override { return false; }
+    const wchar_t* archive_path() const override { return L""; }
+
+private:
+    int& ended_;
+};
+
+TEST(CabOwner, ReleasesItsWriterOnce)
+{
+    int ended = 0;
+    {
+        QV_cab_owner first(new Counted_cab(ended));
+        QV_cab_owner second(std::move(first));
+        EXPECT_EQ(0, ended);
+        first.reset();  // holds nothing any more
+        EXPECT_EQ(0, ended);
+    }
+    EXPECT_EQ(1, ended);
+    QV_cab_owner replaced(new Counted_cab(ended));
+    replaced.reset(new Counted_cab(ended));
+    EXPECT_EQ(2, ended);
+    replaced.reset();
+    EXPECT_EQ(3, ended);
+}
+
 TEST(CabCreate, MakesMissingFoldersAndReplacesAnExistingArchive)
 {
     Sandbox box(L"create");
@@ -12,18 +44,18 @@ TEST(CabCreate, MakesMissingFoldersAndReplacesAnExistingArchive)
     std::wstring source = box.file(L"s.txt");
     ASSERT_TRUE(write_file(source, "source"));
 
-    QV_cab* cab = QV_cab::create(nested.c_str(), true, true);
-    ASSERT_NE(nullptr, cab);
+    QV_cab_owner cab(QV_cab::create(nested.c_str(), true, true));
+    ASSERT_TRUE(cab);
     EXPECT_TRUE(cab->add_file(source.c_str(), L"s.txt"));
     EXPECT_TRUE(cab->flush());
-    cab->release();
+    cab.reset();
     EXPECT_EQ(1u, read_cab_directory(nested).files.size());
 
     // Replaced by an archive without files.
-    cab = QV_cab::create(nested.c_str(), true, true);
-    ASSERT_NE(nullptr, cab);
+    cab.reset(QV_cab::create(nested.c_str(), true, true));
+    ASSERT_TRUE(cab);
     EXPECT_TRUE(cab->flush());
-    cab->release();
+    cab.reset();
     Cab_directory dir = read_cab_directory(nested);
     EXPECT_TRUE(dir.valid);
     EXPECT_TRUE(dir.files.empty());

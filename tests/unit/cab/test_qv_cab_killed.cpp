@@ -75,12 +75,12 @@ TEST(CabKilledWriter, LeavesNoScratchFilesAndTheNextWriterClearsItsReservation)
     EXPECT_EQ(Names{}, qv_folder_entries(scratch));  // removed by the system with the process
     EXPECT_EQ(Names{L"trace.cab.1.partial"}, qv_folder_entries(archives));
 
-    QV_cab* next = QV_cab::create(cabinet.c_str(), true, true);
-    ASSERT_NE(nullptr, next);
+    QV_cab_owner next(QV_cab::create(cabinet.c_str(), true, true));
+    ASSERT_TRUE(next);
     EXPECT_TRUE(next->add_file(source.c_str(), L"UsrTraceFile.qv"));
     EXPECT_TRUE(next->flush());
     EXPECT_EQ(cabinet, next->archive_path());
-    next->release();
+    next.reset();
     EXPECT_EQ(Names{L"trace.cab"}, qv_folder_entries(archives));
     EXPECT_EQ(300000u, read_cab_directory(cabinet).files.at(0).size);
 }

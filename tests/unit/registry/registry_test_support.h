@@ -2,6 +2,8 @@
 // Sandboxes and read-back helpers for the registry tests. The updater writes to the
 // product's fixed keys, so each test starts by removing them.
 
+#include "qv_test_registry.h"
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -61,15 +63,6 @@ inline void remove_product_keys()
     delete_tree(HKEY_LOCAL_MACHINE, RM_KEY);
     RegDeleteKeyW(HKEY_CURRENT_USER, L"SOFTWARE\\Velmora");
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Velmora");
-}
-
-inline bool key_exists(HKEY root, const wchar_t* path)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
 }
 
 struct Stored {

@@ -50,7 +50,7 @@ TEST_F(RegEntries, DwordInstallCreatesKeyAndWritesFourBytes)
     EXPECT_TRUE(dword_is(HKEY_LOCAL_MACHINE, SUB.c_str(), L"Answer", 7));
     EXPECT_EQ(ERROR_SUCCESS, entry.uninstall());
     EXPECT_FALSE(value_exists(HKEY_LOCAL_MACHINE, SUB.c_str(), L"Answer"));
-    EXPECT_TRUE(key_exists(HKEY_LOCAL_MACHINE, SUB.c_str()));
+    EXPECT_TRUE(qv_key_exists(HKEY_LOCAL_MACHINE, SUB.c_str()));
 }
 
 TEST_F(RegEntries, UninstallOfWhatIsNotThereSucceeds)
@@ -94,7 +94,7 @@ TEST_F(RegEntries, KeyEntryVolatileOnlyWhenItCreatesTheKey)
     EXPECT_EQ(ERROR_SUCCESS, entry.install());
     EXPECT_TRUE(is_volatile_key(SUB));
     EXPECT_EQ(ERROR_SUCCESS, entry.uninstall());
-    EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, SUB.c_str()));
+    EXPECT_FALSE(qv_key_exists(HKEY_LOCAL_MACHINE, SUB.c_str()));
 
     create_key(HKEY_LOCAL_MACHINE, SUB.c_str());  // an existing non-volatile key stays so
     EXPECT_EQ(ERROR_SUCCESS, entry.install());
@@ -106,7 +106,7 @@ TEST_F(RegEntries, KeyWithSubkeysIsNotRemoved)
     create_key(HKEY_LOCAL_MACHINE, (SUB + L"\\Child").c_str());
     QV_reg_key_entry entry(0, HKEY_LOCAL_MACHINE, SUB.c_str(), 0);
     EXPECT_EQ(ERROR_ACCESS_DENIED, entry.uninstall());
-    EXPECT_TRUE(key_exists(HKEY_LOCAL_MACHINE, SUB.c_str()));
+    EXPECT_TRUE(qv_key_exists(HKEY_LOCAL_MACHINE, SUB.c_str()));
 }
 
 TEST_F(RegEntries, ThirtyTwoBitViewGoesToTheRedirectedKey)
@@ -115,13 +115,13 @@ TEST_F(RegEntries, ThirtyTwoBitViewGoesToTheRedirectedKey)
         QV_reg_dword_entry entry(view, HKEY_LOCAL_MACHINE, SUB.c_str(), L"Bits", 32, 0);
         EXPECT_EQ(ERROR_SUCCESS, entry.install());
         EXPECT_TRUE(dword_is(HKEY_LOCAL_MACHINE, L"Software\\Wow6432Node\\QvRegistryTests\\Sub", L"Bits", 32));
-        EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, SUB.c_str()));
+        EXPECT_FALSE(qv_key_exists(HKEY_LOCAL_MACHINE, SUB.c_str()));
         EXPECT_TRUE(QV_reg_value_reader(view, HKEY_LOCAL_MACHINE, SUB.c_str(), L"Bits").exists());
         EXPECT_FALSE(QV_reg_value_reader(0, HKEY_LOCAL_MACHINE, SUB.c_str(), L"Bits").exists());
         QV_reg_key_entry key(view, HKEY_LOCAL_MACHINE, SUB.c_str(), 0);
         EXPECT_EQ(ERROR_SUCCESS, QV_reg_dword_entry(view, HKEY_LOCAL_MACHINE, SUB.c_str(), L"Bits", 0, 0).uninstall());
         EXPECT_EQ(ERROR_SUCCESS, key.uninstall());
-        EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, L"Software\\Wow6432Node\\QvRegistryTests\\Sub"));
+        EXPECT_FALSE(qv_key_exists(HKEY_LOCAL_MACHINE, L"Software\\Wow6432Node\\QvRegistryTests\\Sub"));
     }
 }
 

@@ -43,7 +43,7 @@ TEST_F(RegistryUpdater, ExampleTextThroughTheCommand)
     EXPECT_EQ(multi_sz({L"a.exe", L"b.exe"}), list.text());
     EXPECT_FALSE(kd(L"DisableAdminLedRecovery").exists());
     EXPECT_EQ(sz_data(text), kd(L"zrn_cache").text());
-    EXPECT_TRUE(key_exists(HKEY_LOCAL_MACHINE, REBOOT_KEY));
+    EXPECT_TRUE(qv_key_exists(HKEY_LOCAL_MACHINE, REBOOT_KEY));
 }
 
 TEST_F(RegistryUpdater, ExampleTextResultAndSummary)
@@ -52,7 +52,7 @@ TEST_F(RegistryUpdater, ExampleTextResultAndSummary)
     EXPECT_TRUE(apply(L"R+#DAU:1#EPR:a.exe:b.exe#ALR:-#"));
     EXPECT_TRUE(restart);
     EXPECT_EQ(L"DAU:1[empty]#EPR:a.exe:b.exe#ALR:[deleted]#", summary);
-    EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, REBOOT_KEY));  // only the command asks for it
+    EXPECT_FALSE(qv_key_exists(HKEY_LOCAL_MACHINE, REBOOT_KEY));  // only the command asks for it
 }
 
 TEST_F(RegistryUpdater, SummaryShowsThePreviousValue)
@@ -80,11 +80,11 @@ TEST_F(RegistryUpdater, CachedTextIsNotAppliedAgainButTheSameTextInOtherCaseIs)
     delete_tree(HKEY_LOCAL_MACHINE, REBOOT_KEY);
     dx_dc_update_registry(text);
     EXPECT_TRUE(dword_is(HKEY_LOCAL_MACHINE, KD_KEY, L"DisableAutoUnlock", 0));
-    EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, REBOOT_KEY));
+    EXPECT_FALSE(qv_key_exists(HKEY_LOCAL_MACHINE, REBOOT_KEY));
 
     dx_dc_update_registry(L"r+#dau:1");
     EXPECT_TRUE(dword_is(HKEY_LOCAL_MACHINE, KD_KEY, L"DisableAutoUnlock", 1));
-    EXPECT_TRUE(key_exists(HKEY_LOCAL_MACHINE, REBOOT_KEY));
+    EXPECT_TRUE(qv_key_exists(HKEY_LOCAL_MACHINE, REBOOT_KEY));
     EXPECT_EQ(sz_data(L"r+#dau:1"), kd(L"zrn_cache").text());
 }
 
@@ -94,7 +94,7 @@ TEST_F(RegistryUpdater, RestartTokens)
     EXPECT_FALSE(apply(L"R+"));
     EXPECT_FALSE(restart);
     dx_dc_update_registry(L"R+");
-    EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, REBOOT_KEY));
+    EXPECT_FALSE(qv_key_exists(HKEY_LOCAL_MACHINE, REBOOT_KEY));
     EXPECT_EQ(L"(none)", cache());
 
     EXPECT_TRUE(apply(L"R+#DAU:1"));  // DAU alone needs no restart; R+ asks for one
@@ -412,7 +412,7 @@ TEST_F(RegistryUpdater, ListIsNeverWrittenIntoAMissingKey)
 {
     reset_product_keys(false);
     EXPECT_FALSE(apply(L"EPR:a.exe"));
-    EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, KD_KEY));
+    EXPECT_FALSE(qv_key_exists(HKEY_LOCAL_MACHINE, KD_KEY));
 }
 
 TEST_F(RegistryUpdater, TextWithAFailedValueIsNotCached)
@@ -423,7 +423,7 @@ TEST_F(RegistryUpdater, TextWithAFailedValueIsNotCached)
     create_key(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Velmora", REG_OPTION_VOLATILE);
     EXPECT_TRUE(apply(L"DAU:1#LPC:1"));
     EXPECT_FALSE(restart);
-    EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, SETTINGS_KEY));
+    EXPECT_FALSE(qv_key_exists(HKEY_LOCAL_MACHINE, SETTINGS_KEY));
     EXPECT_TRUE(dword_is(HKEY_LOCAL_MACHINE, KD_KEY, L"DisableAutoUnlock", 1));
     EXPECT_EQ(L"(none)", cache());
     EXPECT_TRUE(QV_registry_updater::cached_value_differs(L"DAU:1#LPC:1"));

@@ -6,6 +6,7 @@
 #include <unknwn.h>
 
 #include <algorithm>
+#include <functional>
 #include <cwchar>
 
 namespace {
@@ -186,6 +187,41 @@ TEST_F(TraceRecords, ErrorRecords)
     expected += L"f: Error: 0x00012345\n";
     EXPECT_EQ(expected, records());
     EXPECT_EQ(L"\r\n", denied.substr(denied.size() - 2));
+}
+
+// Each failure shape writes the pair a caller would write by hand: the message
+// record, then the error record with the code (the last error as it was on the
+// call), and leaves the last error alone.
+TEST_F(TraceRecords, FailureRecordsAreTheMessageThenTheError)
+{
+    const std::wstring denied = system_text(5);
+    struct Case {
+        const wchar_t* name;
+        DWORD last_error;  // set before the call, and still there after it
+        std::function<void()> helper;
+        std::wstring expected;
+    } cases[] = {
+        {L"last error", 5, [] { qv_trace_failed_last_error(L"f", L"OpenX failed: %d\n", 7); },
+         ids() + L" unit_trace!f: OpenX failed: 7\nf: Error: 0x00000005 ==> " + denied},
+        {L"status", 0xdeadbeef, [] { qv_trace_failed_status(L"QV_x::m", 5, L"Failed to open key: %s\n", L"k"); },
+         ids() + L" QV_x::m: Failed to open key: k\nQV_x::m: Error: 0x00000005 ==> " + denied},
+        {L"hresult", 0xdeadbeef,
+         [] { qv_trace_failed_hresult(L"QV_x::m", static_cast<HRESULT>(0x80070005), L"Error in X:\n"); },
+         ids() + L" QV_x::m: Error in X:\nQV_x::m: Error: 0x80070005 ==> " + denied},
+        {L"call", 5, [] { qv_trace_failed_call(L"QV_x::m", L"DeleteFileW", L"C:\\a"); },
+         ids() + L" QV_x::m: DeleteFileW failed for 'C:\\a'\nQV_x::m: Error: 0x00000005 ==> " + denied},
+        {L"call, no path", 5, [] { qv_trace_failed_call(L"f", L"GetTempPathW", nullptr); },
+         ids() + L" unit_trace!f: GetTempPathW failed for ''\nf: Error: 0x00000005 ==> " + denied},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        qv_delete_trace_file();
+        qv_trace_reset_writer_state();
+        SetLastError(c.last_error);
+        c.helper();
+        EXPECT_EQ(c.last_error, GetLastError());
+        EXPECT_EQ(c.expected, records());
+    }
 }
 
 TEST_F(TraceRecords, ReferenceRecords)

@@ -1,3 +1,4 @@
+#include "qv_test_registry.h"
 #include "trace_test_support.h"
 
 #include <string>
@@ -38,14 +39,6 @@ protected:
         RegCloseKey(key);
         return type == REG_DWORD ? value : 0xFFFFFFFE;
     }
-    static bool key_exists(HKEY root, const wchar_t* path)
-    {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(root, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-            return false;
-        RegCloseKey(key);
-        return true;
-    }
 };
 
 TEST_F(TraceSwitch, EnableSetsBothRootsAndTheAtomThenPauses)
@@ -62,9 +55,9 @@ TEST_F(TraceSwitch, DisableRemovesKeysAndAtomThenPauses)
     qv_enable_user_mode_trace();
     qv_disable_user_mode_trace();
     EXPECT_EQ(0, GlobalFindAtomW(ATOM_NAME));
-    EXPECT_FALSE(key_exists(HKEY_CURRENT_USER, L"Software\\Velmora"));
-    EXPECT_FALSE(key_exists(HKEY_LOCAL_MACHINE, QV_LOGGING_KEY));
-    EXPECT_TRUE(key_exists(HKEY_LOCAL_MACHINE, L"Software\\Velmora\\Corvessa"));  // only Logging goes there
+    EXPECT_FALSE(qv_key_exists(HKEY_CURRENT_USER, L"Software\\Velmora"));
+    EXPECT_FALSE(qv_key_exists(HKEY_LOCAL_MACHINE, QV_LOGGING_KEY));
+    EXPECT_TRUE(qv_key_exists(HKEY_LOCAL_MACHINE, L"Software\\Velmora\\Corvessa"));  // only Logging goes there
     EXPECT_EQ((std::vector<DWORD>{3000, 3000}), Recorded_pause::calls);
 }
 
@@ -75,8 +68,8 @@ TEST_F(TraceSwitch, DisableKeepsVendorKeyThatHoldsOtherKeys)
     RegCloseKey(other);
     qv_enable_user_mode_trace();
     qv_disable_user_mode_trace();
-    EXPECT_FALSE(key_exists(HKEY_CURRENT_USER, L"Software\\Velmora\\Corvessa"));
-    EXPECT_TRUE(key_exists(HKEY_CURRENT_USER, L"Software\\Velmora\\Other"));
+    EXPECT_FALSE(qv_key_exists(HKEY_CURRENT_USER, L"Software\\Velmora\\Corvessa"));
+    EXPECT_TRUE(qv_key_exists(HKEY_CURRENT_USER, L"Software\\Velmora\\Other"));
 }
 
 // A logging key that holds a subkey cannot be deleted: its switch value goes
@@ -95,7 +88,7 @@ TEST_F(TraceSwitch, DisableSwitchesOffALoggingKeyThatHoldsASubkey)
     qv_trace_write(L"after disable\n");
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
         EXPECT_EQ(0xFFFFFFFEu, value_under(root)) << "the switch value is still there";
-        EXPECT_TRUE(key_exists(root, QV_LOGGING_KEY));
+        EXPECT_TRUE(qv_key_exists(root, QV_LOGGING_KEY));
         RegDeleteKeyW(root, (std::wstring(QV_LOGGING_KEY) + L"\\Sub").c_str());
     }
     EXPECT_TRUE(qv_read_trace_bytes().empty()) << "the writer still traces";

@@ -8,7 +8,7 @@ const std::wstring EMPTY_DECLARATION = L"<?xml version=\"1.0\"?>";
 
 TEST(XmlDoc, NewDocumentHasNoRootUntilCreateNew)
 {
-    Doc_ptr doc = new_doc();
+    QV_xml_doc_owner doc = new_doc();
     EXPECT_EQ(nullptr, doc->root());
     EXPECT_EQ(L"", text_of(doc.get()));
     ASSERT_TRUE(doc->create_new());
@@ -21,7 +21,7 @@ TEST(XmlDoc, NewDocumentHasNoRootUntilCreateNew)
 
 TEST(XmlDoc, NullTextIsTheEmptyDeclaration)
 {
-    Doc_ptr doc = new_doc();
+    QV_xml_doc_owner doc = new_doc();
     EXPECT_TRUE(doc->load_from_string(nullptr));
     EXPECT_EQ(EMPTY_DECLARATION, text_of(doc.get()));
 }
@@ -84,7 +84,7 @@ const Parse_case PARSE_CASES[] = {
 TEST(XmlDocParse, TextsLoadAndSerializeAsTheRulesSay)
 {
     for (const Parse_case& c : PARSE_CASES) {
-        Doc_ptr doc = new_doc();
+        QV_xml_doc_owner doc = new_doc();
         EXPECT_EQ(c.ok, doc->load_from_string(c.text)) << c.text;
         EXPECT_EQ(std::wstring(c.serialized), text_of(doc.get())) << c.text;
     }
@@ -95,7 +95,7 @@ TEST(XmlDocParse, RoundTripsGiveEqualTreesAndTheSameText)
     for (const Parse_case& c : PARSE_CASES) {
         if (!c.ok)
             continue;
-        Doc_ptr first = new_doc(), second = new_doc();
+        QV_xml_doc_owner first = new_doc(), second = new_doc();
         ASSERT_TRUE(first->load_from_string(c.text));
         wchar_t* text = first->to_string();
         EXPECT_TRUE(second->load_from_string(text)) << c.text;
@@ -107,7 +107,7 @@ TEST(XmlDocParse, RoundTripsGiveEqualTreesAndTheSameText)
 
 TEST(XmlDocParse, DeclarationIsNeverClosedAndHoldsWhatFollows)
 {
-    Doc_ptr doc = new_doc();
+    QV_xml_doc_owner doc = new_doc();
     ASSERT_TRUE(doc->load_from_string(L"<?xml version='1.0' encoding='latin'?><a/><b><c/></b>"));
     QV_xml_node* root = doc->root();
     EXPECT_STREQ(L"latin", root->attribute_value(L"encoding"));
@@ -134,7 +134,7 @@ TEST(XmlDocParse, NestingBeyond256LevelsFails)
         {257, L"<?xml version='1.0'?>", false}, {100000, L"", false},
     };
     for (const auto& c : cases) {
-        Doc_ptr doc = new_doc();
+        QV_xml_doc_owner doc = new_doc();
         EXPECT_EQ(c.ok, doc->load_from_string(nested(c.depth, c.prefix).c_str())) << c.depth << c.prefix;
         QV_xml_node* deepest = doc->root();
         int levels = 0;
@@ -153,14 +153,14 @@ TEST(XmlDocParse, NestedDeclarationsCountAsLevels)
     std::wstring text;
     for (int i = 0; i < 300; ++i)
         text += L"<?xml v='1'?>";
-    Doc_ptr doc = new_doc();
+    QV_xml_doc_owner doc = new_doc();
     EXPECT_FALSE(doc->load_from_string(text.c_str()));
 }
 
 // The forms the writer produces, built through the node operations.
 TEST(XmlDocSerialize, FormsTable)
 {
-    Doc_ptr doc = new_doc();
+    QV_xml_doc_owner doc = new_doc();
     ASSERT_TRUE(doc->create_new());
     QV_xml_node* root = doc->root();
     QV_xml_node* text = root->add_child(L"a");
@@ -183,7 +183,7 @@ TEST(XmlDocSerialize, FormsTable)
 
 TEST(XmlDocSerialize, DeclarationWithoutAttributesEndsItsLine)
 {
-    Doc_ptr doc = new_doc();
+    QV_xml_doc_owner doc = new_doc();
     ASSERT_TRUE(doc->create_new());
     doc->root()->remove_attribute(L"version");
     EXPECT_EQ(L"<?xml?>\r\n", text_of(doc.get()));
@@ -191,14 +191,14 @@ TEST(XmlDocSerialize, DeclarationWithoutAttributesEndsItsLine)
 
 TEST(XmlDoc, CopyTakesTheSourceElementsUnderAFreshDeclaration)
 {
-    Doc_ptr source = new_doc(), target = new_doc(), bystander = new_doc();
+    QV_xml_doc_owner source = new_doc(), target = new_doc(), bystander = new_doc();
     ASSERT_TRUE(source->load_from_string(L"<?xml version='9' x='y'?><a k='1'>t</a><b><c/></b>"));
     ASSERT_TRUE(target->load_from_string(L"<old/>"));
     EXPECT_TRUE(bystander->copy(source.get(), target.get()));
     EXPECT_EQ(nullptr, bystander->root());
     EXPECT_EQ(declaration(L"  <a k=\"1\">t</a>\r\n  <b>\r\n    <c>\r\n    </c>\r\n  </b>\r\n"),
               text_of(target.get()));
-    Doc_ptr rootless = new_doc();
+    QV_xml_doc_owner rootless = new_doc();
     EXPECT_TRUE(bystander->copy(rootless.get(), target.get()));
     EXPECT_EQ(L"<?xml version=\"1.0\"?>", text_of(target.get()));
 }
@@ -210,7 +210,7 @@ TEST(XmlDocParse, TenThousandAttributesOnOneElement)
         text += L" attribute" + std::to_wstring(i) + L"='" + std::to_wstring(i) + L"'";
     // Met again, in the same case and in another: the value is replaced, the name kept.
     text += L" attribute5000='again' ATTRIBUTE7000='case'/>";
-    Doc_ptr doc = new_doc();
+    QV_xml_doc_owner doc = new_doc();
     ASSERT_TRUE(doc->load_from_string(text.c_str()));
     QV_xml_node* a = doc->root()->child(0, nullptr);
     EXPECT_STREQ(L"again", a->attribute_value(L"attribute5000"));

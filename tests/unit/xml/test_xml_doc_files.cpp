@@ -59,7 +59,7 @@ protected:
     // The text of a's element after loading the file, or "<failed>".
     std::wstring load_text_of_a()
     {
-        Doc_ptr doc = new_doc();
+        QV_xml_doc_owner doc = new_doc();
         if (!doc->load_from_file(path_.c_str()))
             return L"<failed>";
         QV_xml_node* a = doc->root()->find_descendant(L"a");
@@ -71,7 +71,7 @@ protected:
 
 TEST_F(XmlFileTest, SavedAsUtf16WithMarkWhateverTheDeclarationSays)
 {
-    Doc_ptr doc = new_doc();
+    QV_xml_doc_owner doc = new_doc();
     const wchar_t* text = L"<?xml version=\"1.0\" encoding=\"UTF-8\"?><a k=\"\xE9\">\x20AC</a>";
     ASSERT_TRUE(doc->load_from_string(text));
     ASSERT_TRUE(doc->save_to_file(path_.c_str()));
@@ -107,7 +107,7 @@ TEST_F(XmlFileTest, LoadingReadsFromTheStartWhereverTheFilePointerIs)
     HANDLE file = CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, file);
     SetFilePointer(file, 5, nullptr, FILE_BEGIN);
-    Doc_ptr doc = new_doc();
+    QV_xml_doc_owner doc = new_doc();
     EXPECT_TRUE(doc->load_from_handle(file));
     EXPECT_STREQ(L"start", doc->root()->child(0, L"a")->text());
     CloseHandle(file);
@@ -123,7 +123,7 @@ TEST_F(XmlFileTest, FilesOfTwoGigabytesOrMoreAreRefused)
         end.QuadPart = size;
         ASSERT_TRUE(SetFilePointerEx(file, end, nullptr, FILE_BEGIN));
         ASSERT_TRUE(SetEndOfFile(file));
-        Doc_ptr doc = new_doc();
+        QV_xml_doc_owner doc = new_doc();
         EXPECT_FALSE(doc->load_from_handle(file)) << size;
         CloseHandle(file);
     }
@@ -131,7 +131,7 @@ TEST_F(XmlFileTest, FilesOfTwoGigabytesOrMoreAreRefused)
 
 TEST_F(XmlFileTest, FailuresOfOpeningAndSaving)
 {
-    Doc_ptr doc = new_doc();
+    QV_xml_doc_owner doc = new_doc();
     EXPECT_FALSE(doc->load_from_file(path_.c_str()));  // missing
     EXPECT_FALSE(doc->load_from_handle(INVALID_HANDLE_VALUE));
     EXPECT_FALSE(doc->save_to_file(path_.c_str()));  // no root: no file either

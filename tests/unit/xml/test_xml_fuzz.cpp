@@ -139,7 +139,7 @@ private:
 TEST(XmlFuzz, HundredThousandTextsLoadWithinBoundsAndReturnTheirMemory)
 {
     Generator generator(20240611);
-    Doc_ptr doc = new_doc();
+    QV_xml_doc_owner doc = new_doc();
     // Warm the runtime's own allocations (locale tables, stream buffers) first.
     for (int i = 1; i <= 200; ++i)
         doc->load_from_string(generator.next(i).c_str());
@@ -147,7 +147,7 @@ TEST(XmlFuzz, HundredThousandTextsLoadWithinBoundsAndReturnTheirMemory)
     size_t before = heap_bytes_in_use();
     {
         // The measure must see the model's allocations, or the check below proves nothing.
-        Doc_ptr probe = new_doc();
+        QV_xml_doc_owner probe = new_doc();
         probe->load_from_string((L"<a>" + std::wstring(100000, L'p') + L"</a>").c_str());
         EXPECT_GE(heap_bytes_in_use(), before + 200000);
     }
@@ -181,7 +181,7 @@ TEST(XmlFuzz, GeneratedDocumentsRoundTrip)
     Generator generator(77);
     for (int i = 0; i < 2000; ++i) {
         std::wstring text = generator.document();
-        Doc_ptr first = new_doc(), second = new_doc();
+        QV_xml_doc_owner first = new_doc(), second = new_doc();
         ASSERT_TRUE(first->load_from_string(text.c_str())) << text;
         wchar_t* written = first->to_string();
         EXPECT_TRUE(second->load_from_string(written)) << text;

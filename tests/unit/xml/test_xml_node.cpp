@@ -19,7 +19,7 @@ protected:
             node->set_attribute(L"id", id);
         return node;
     }
-    Doc_ptr doc = new_doc();
+    QV_xml_doc_owner doc = new_doc();
 };
 
 TEST_F(XmlNodeTest, SetAttributeReplacesByNameIgnoringCaseAndKeepsTheStoredName)
@@ -163,7 +163,7 @@ TEST_F(XmlNodeTest, RemoveChildDetachesWithoutDestroying)
 // end, move it into another document and grow its texts there.
 TEST(XmlNodeOwnership, DetachedElementOutlivesItsDocument)
 {
-    Doc_ptr first = new_doc(), second = new_doc();
+    QV_xml_doc_owner first = new_doc(), second = new_doc();
     ASSERT_TRUE(first->load_from_string(L"<a k='v'>text</a><b/>"));
     ASSERT_TRUE(second->create_new());
     QV_xml_node* a = first->root()->child(0, nullptr);

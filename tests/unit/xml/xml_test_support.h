@@ -8,14 +8,9 @@
 #include <cstdlib>
 #include <string>
 
-struct Doc_deleter {
-    void operator()(QV_xml_doc* doc) const { doc->release(); }
-};
-using Doc_ptr = std::unique_ptr<QV_xml_doc, Doc_deleter>;
-
-inline Doc_ptr new_doc()
+inline QV_xml_doc_owner new_doc()
 {
-    Doc_ptr doc(create_xml_doc());
+    QV_xml_doc_owner doc(create_xml_doc());
     EXPECT_NE(nullptr, doc.get());
     return doc;
 }
