@@ -87,7 +87,7 @@ TEST_F(UpdateRegistry, ValuesOfAnotherTypeAreWrittenInTheirOwnType)
     Stored sky = read_value(HKEY_LOCAL_MACHINE, KD_KEY, L"EnableSkyDriveSupport");
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), sky.type);
     EXPECT_EQ(std::wstring(L"5", 2), sky.text());
-    EXPECT_TRUE(key_exists(HKEY_LOCAL_MACHINE, REBOOT_KEY));
+    EXPECT_TRUE(qv_key_exists(HKEY_LOCAL_MACHINE, REBOOT_KEY));
     EXPECT_EQ(std::wstring(L"DAU:1#SKY:5", 12), read_value(HKEY_LOCAL_MACHINE, KD_KEY, L"zrn_cache").text());
 }
 
