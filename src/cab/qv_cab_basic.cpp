@@ -1,5 +1,7 @@
 #include "cab/qv_cab_basic.h"
 
+#include "base/qv_os.h"
+
 #include "cab/qv_cab_ansi.h"
 #include "cab/qv_cab_callbacks.h"
 
@@ -27,7 +29,7 @@ bool folder_of(const wchar_t* destination, const wchar_t* slash, QV_string& fold
 
 bool find_file(const wchar_t* path, WIN32_FIND_DATAW& found)
 {
-    return QV_find(FindFirstFileW(path, &found)).valid();
+    return QV_find(qv_find_first_file(path, &found)).valid();
 }
 
 void copy_field(char* field, const std::string& text)

@@ -1,5 +1,6 @@
 #include "cab/qv_cab_callbacks.h"
 
+#include "base/qv_os.h"
 #include "base/qv_unique.h"
 
 #include <fcntl.h>
@@ -45,7 +46,7 @@ USHORT kept_attributes(const char* name)
 // source is never kept out by an archive being made, and never keeps it out.
 QV_file open_source(const char* name)
 {
-    return QV_file(CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+    return QV_file(qv_create_file(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
 }
 
@@ -156,7 +157,7 @@ FNFCIOPEN(qv_cab_open)
         oflag |= _O_TEMPORARY;
     // Shared like a source the open-information callback opens; a file opened
     // for reading only is a source, read up to the end it has now.
-    int descriptor = _sopen(pszFile, oflag, _SH_DENYNO, pmode);
+    int descriptor = qv_fd_open(pszFile, oflag, _SH_DENYNO, pmode);
     if (descriptor == -1) {
         *err = errno;
         return -1;
@@ -173,7 +174,7 @@ FNFCIREAD(qv_cab_read)
 {
     (void)pv;
     int descriptor = static_cast<int>(hf);
-    int count = _read(descriptor, memory, readable_count(descriptor, cb));
+    int count = qv_fd_read(descriptor, memory, readable_count(descriptor, cb));
     if (count != static_cast<int>(cb))
         *err = errno;
     return static_cast<UINT>(count);
@@ -182,7 +183,7 @@ FNFCIREAD(qv_cab_read)
 FNFCIWRITE(qv_cab_write)
 {
     (void)pv;
-    int count = _write(static_cast<int>(hf), memory, cb);
+    int count = qv_fd_write(static_cast<int>(hf), memory, cb);
     if (count != static_cast<int>(cb))
         *err = errno;
     return static_cast<UINT>(count);

@@ -5,6 +5,7 @@
 #include "shell/dx_shell_commands.h"
 
 #include "base/qv_message_box.h"
+#include "base/qv_os.h"
 #include "base/qv_system_message.h"
 #include "base/qv_unique.h"
 #include "shell/dx_driver_com.h"
@@ -40,7 +41,7 @@ Blind_copy_names resolve(const QV_path& source, const QV_path& destination)
 // Volume serial number and file index: the same for every name of one file.
 bool file_identity(const QV_path& path, BY_HANDLE_FILE_INFORMATION& info)
 {
-    QV_file file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    QV_file file(qv_create_file(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     return file && GetFileInformationByHandle(file.get(), &info);
 }
@@ -55,7 +56,7 @@ bool same_file(const QV_path& a, const QV_path& b)
 // Opened as the copy will open it.
 bool readable(const QV_path& path)
 {
-    QV_file file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+    QV_file file(qv_create_file(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                              0, nullptr));
     return file.valid();
 }
@@ -93,7 +94,7 @@ Set_aside move_old_destination_aside(const Blind_copy_names& names, const QV_pat
 void undo_failed_copy(const QV_path& to, bool to_was_free, const Set_aside& set_aside)
 {
     if (to_was_free)
-        DeleteFileW(to.c_str());
+        qv_delete_file(to.c_str());
     if (set_aside.aside.has_text())
         MoveFileW(set_aside.aside.c_str(), set_aside.old.c_str());
 }
@@ -152,13 +153,13 @@ void dx_shell_blind_copy(bool gui, const QV_path& source, const QV_path& destina
     if (source_exists && !same_path(names.source, names.destination))
         set_aside = move_old_destination_aside(names, from);
     bool to_was_free = !to.exists();
-    if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) {
+    if (!qv_copy_file(from.c_str(), to.c_str(), FALSE)) {
         DWORD code = GetLastError();
         undo_failed_copy(to, to_was_free, set_aside);
         report_copy_failure(gui, code);
         return;
     }
     if (set_aside.aside.has_text())
-        DeleteFileW(set_aside.aside.c_str());
+        qv_delete_file(set_aside.aside.c_str());
     copy_special_info(from, to);
 }

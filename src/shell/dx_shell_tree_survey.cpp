@@ -1,5 +1,6 @@
 #include "shell/dx_shell_tree_survey.h"
 
+#include "base/qv_os.h"
 #include "base/qv_unique.h"
 
 #include <windows.h>
@@ -39,7 +40,7 @@ bool survey_folder(const QV_string& folder, std::vector<QV_string>& pending, DX_
 {
     QV_string prefix = with_separator(folder);
     WIN32_FIND_DATAW found;
-    QV_find search(FindFirstFileW(dx_long_form(prefix + L"*").c_str(), &found));
+    QV_find search(qv_find_first_file(dx_long_form(prefix + L"*").c_str(), &found));
     if (!search.valid())
         return true;  // an unreadable folder is as closed to the shell as to us
     do {
@@ -54,7 +55,7 @@ bool survey_folder(const QV_string& folder, std::vector<QV_string>& pending, DX_
             survey.links.push_back({child, is_folder(found.dwFileAttributes)});
         else if (is_folder(found.dwFileAttributes))
             pending.push_back(child);
-    } while (FindNextFileW(search.get(), &found));
+    } while (qv_find_next_file(search.get(), &found));
     return true;
 }
 
@@ -80,7 +81,7 @@ DWORD entry_attributes(const QV_string& full)
     if (length > 1 && full.c_str()[length - 1] == L'\\')
         full.substr(name, 0, length - 1);
     WIN32_FIND_DATAW found;
-    QV_find search(FindFirstFileW(dx_long_form(name).c_str(), &found));
+    QV_find search(qv_find_first_file(dx_long_form(name).c_str(), &found));
     return search.valid() ? found.dwFileAttributes : INVALID_FILE_ATTRIBUTES;
 }
 
@@ -117,5 +118,5 @@ DX_tree_survey dx_survey_tree(const QV_string& full) noexcept
 bool dx_remove_link(const DX_tree_link& link)
 {
     QV_string form = dx_long_form(link.path);
-    return link.folder ? RemoveDirectoryW(form.c_str()) != FALSE : DeleteFileW(form.c_str()) != FALSE;
+    return link.folder ? qv_remove_directory(form.c_str()) != FALSE : qv_delete_file(form.c_str()) != FALSE;
 }

@@ -1,6 +1,7 @@
 // Switching user-mode tracing on and off for the whole machine.
 #include "trace/qv_trace.h"
 
+#include "base/qv_os.h"
 #include "base/qv_unique.h"
 #include "trace/qv_trace_seams.h"
 
@@ -20,7 +21,7 @@ void set_switch_value(HKEY root)
     if (RegCreateKeyW(root, LOGGING_KEY, key.put()) != ERROR_SUCCESS)
         return;  // e.g. no write access to HKEY_LOCAL_MACHINE: the other root still counts
     DWORD on = 1;
-    RegSetValueExW(key.get(), L"EnableUserModeTrace", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on),
+    qv_reg_set_value(key.get(), L"EnableUserModeTrace", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on),
                    sizeof(on));
 }
 
@@ -41,9 +42,9 @@ void qv_disable_user_mode_trace()
         GlobalDeleteAtom(atom);
     // RegDeleteKeyW removes only keys without subkeys: the parents go only when
     // nothing else of the vendor lives in them.
-    RegDeleteKeyW(HKEY_CURRENT_USER, LOGGING_KEY);
-    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Velmora\\Corvessa");
-    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Velmora");
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, LOGGING_KEY);
+    qv_reg_delete_key(HKEY_CURRENT_USER, LOGGING_KEY);
+    qv_reg_delete_key(HKEY_CURRENT_USER, L"Software\\Velmora\\Corvessa");
+    qv_reg_delete_key(HKEY_CURRENT_USER, L"Software\\Velmora");
+    qv_reg_delete_key(HKEY_LOCAL_MACHINE, LOGGING_KEY);
     qv_trace_switch_pause(SETTLE_MS);
 }

@@ -4,6 +4,7 @@
 #include "trace/qv_trace.h"
 
 #include "base/qv_mutex.h"
+#include "base/qv_os.h"
 #include "base/qv_unique.h"
 #include "trace/qv_trace_seams.h"
 #include "trace/qv_trace_text.h"
@@ -153,7 +154,7 @@ bool trace_file_path(QV_trace_text& path)
 void write_bytes(HANDLE file, const void* bytes, size_t count)
 {
     DWORD written = 0;
-    WriteFile(file, bytes, static_cast<DWORD>(count), &written, nullptr);
+    qv_write_file(file, bytes, static_cast<DWORD>(count), &written, nullptr);
 }
 
 // Writes the record piece by piece, each piece ending after a line feed, with the
@@ -202,14 +203,14 @@ bool named_as_trace_file(HANDLE file)
         FILE_NAME_INFO info;
         wchar_t rest[2 * MAX_PATH];
     } name;
-    if (GetFileInformationByHandleEx(file, FileNameInfo, &name, sizeof name))
+    if (qv_file_info(file, FileNameInfo, &name, sizeof name))
         return ends_with_trace_file_name(name.info);
     if (GetLastError() != ERROR_MORE_DATA)
         return false;
     DWORD size = sizeof(FILE_NAME_INFO) + name.info.FileNameLength;
     QV_local buffer(LocalAlloc(LMEM_FIXED, size));
     auto* info = static_cast<FILE_NAME_INFO*>(buffer.get());
-    return info && GetFileInformationByHandleEx(file, FileNameInfo, info, size) && ends_with_trace_file_name(*info);
+    return info && qv_file_info(file, FileNameInfo, info, size) && ends_with_trace_file_name(*info);
 }
 
 // The file's index on its volume. GetFileInformationByHandle would give it too,
@@ -233,8 +234,8 @@ bool plain_file(HANDLE file)
     FILE_STANDARD_INFO standard;
     FILE_ATTRIBUTE_TAG_INFO tag;
     LONGLONG index = 0;
-    if (!GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard)
-        || standard.NumberOfLinks != 1 || !GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag)
+    if (!qv_file_info(file, FileStandardInfo, &standard, sizeof standard)
+        || standard.NumberOfLinks != 1 || !qv_file_info(file, FileAttributeTagInfo, &tag, sizeof tag)
         || (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || !file_index(file, &index))
         return false;
     if (g_named_known && index == g_named_index)
@@ -251,7 +252,7 @@ void append_to_file(const wchar_t* text)
     QV_trace_text path;
     if (!trace_file_path(path))
         return;
-    QV_file file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+    QV_file file(qv_create_file(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                              FLAGS_AND_ATTRIBUTES, nullptr));
     if (!file)
         return;  // held by a writer outside our lock (another session): drop
