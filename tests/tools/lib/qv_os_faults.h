@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 class QV_os_faults {
 public:
     enum class Mode { count, fail, end };
@@ -20,6 +22,7 @@ public:
         error_ = error;
         calls_ = 0;
         hit_ = QV_os_call::count;
+        seen_.clear();
         qv_os_probe = &probe_;
     }
     ~QV_os_faults() { qv_os_probe = saved_; }
@@ -30,6 +33,8 @@ public:
     unsigned calls() const { return calls_; }
     // The call that failed, or count when none did.
     QV_os_call hit() const { return hit_; }
+    // Every call asked for so far, in order: call k is seen()[k - 1].
+    const std::vector<QV_os_call>& seen() const { return seen_; }
 
     // The exit code of a process ended after its call k.
     static constexpr UINT END_EXIT_CODE = 0x6B1;
@@ -37,6 +42,7 @@ public:
 private:
     static DWORD before(QV_os_call call)
     {
+        seen_.push_back(call);
         if (++calls_ != at_ || mode_ != Mode::fail)
             return 0;
         hit_ = call;
@@ -53,6 +59,7 @@ private:
     static inline DWORD error_ = 0;
     static inline unsigned calls_ = 0;
     static inline QV_os_call hit_ = QV_os_call::count;
+    static inline std::vector<QV_os_call> seen_;
     static inline const QV_os_probe probe_{before, after};
     const QV_os_probe* saved_;
 };
