@@ -71,8 +71,8 @@ int guarded_fd(QV_os_call call, int injected_errno, Call&& run)
 constexpr const char* CALL_NAMES[] = {
     "CreateFileW",       "CopyFileW",        "MoveFileExW",       "ReplaceFileW",   "DeleteFileW",
     "RemoveDirectoryW",  "CreateDirectoryW", "SetFileAttributesW", "FindFirstFileW", "FindNextFileW",
-    "ReadFile",          "WriteFile",        "GetFileInformationByHandleEx",
-    "RegCreateKeyExW",   "RegSetValueExW",   "RegDeleteValueW",   "RegDeleteKeyW",
+    "ReadFile",          "WriteFile",        "GetFileInformationByHandleEx", "SetFileInformationByHandle",
+    "RegCreateKeyExW",   "RegSetValueExW",   "RegDeleteValueW",   "RegDeleteKeyW",    "RegDeleteKeyExW",
     "_sopen",             "_read",            "_write",
 };
 static_assert(sizeof CALL_NAMES / sizeof CALL_NAMES[0] == static_cast<size_t>(QV_os_call::count));
@@ -165,6 +165,12 @@ BOOL qv_file_info(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, void* info, DWORD
                    [&] { return GetFileInformationByHandleEx(file, kind, info, size); });
 }
 
+BOOL qv_set_file_info(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, void* info, DWORD size)
+{
+    return guarded(QV_os_call::set_file_info, FALSE,
+                   [&] { return SetFileInformationByHandle(file, kind, info, size); });
+}
+
 LONG qv_reg_create_key(HKEY root, LPCWSTR path, DWORD reserved, LPWSTR key_class, DWORD options, REGSAM access,
                        LPSECURITY_ATTRIBUTES security, HKEY* key, DWORD* disposition)
 {
@@ -187,6 +193,11 @@ LONG qv_reg_delete_value(HKEY key, LPCWSTR name)
 LONG qv_reg_delete_key(HKEY root, LPCWSTR path)
 {
     return guarded_reg(QV_os_call::reg_delete_key, [&] { return RegDeleteKeyW(root, path); });
+}
+
+LONG qv_reg_delete_key_ex(HKEY root, LPCWSTR path, REGSAM view, DWORD reserved)
+{
+    return guarded_reg(QV_os_call::reg_delete_key_ex, [&] { return RegDeleteKeyExW(root, path, view, reserved); });
 }
 
 int qv_fd_open(const char* name, int flags, int share, int mode)

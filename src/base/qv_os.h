@@ -25,10 +25,12 @@ enum class QV_os_call : unsigned char {
     read_file,
     write_file,
     file_info,
+    set_file_info,
     reg_create_key,
     reg_set_value,
     reg_delete_value,
     reg_delete_key,
+    reg_delete_key_ex,
     fd_open,
     fd_read,
     fd_write,
@@ -67,12 +69,15 @@ BOOL qv_find_next_file(HANDLE search, WIN32_FIND_DATAW* found);
 BOOL qv_read_file(HANDLE file, void* buffer, DWORD size, DWORD* read, OVERLAPPED* overlapped);
 BOOL qv_write_file(HANDLE file, const void* buffer, DWORD size, DWORD* written, OVERLAPPED* overlapped);
 BOOL qv_file_info(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, void* info, DWORD size);
+// SetFileInformationByHandle: a rename or a deletion through a held handle.
+BOOL qv_set_file_info(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, void* info, DWORD size);
 
 LONG qv_reg_create_key(HKEY root, LPCWSTR path, DWORD reserved, LPWSTR key_class, DWORD options, REGSAM access,
                        LPSECURITY_ATTRIBUTES security, HKEY* key, DWORD* disposition);
 LONG qv_reg_set_value(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size);
 LONG qv_reg_delete_value(HKEY key, LPCWSTR name);
 LONG qv_reg_delete_key(HKEY root, LPCWSTR path);
+LONG qv_reg_delete_key_ex(HKEY root, LPCWSTR path, REGSAM view, DWORD reserved);
 
 // The C runtime's descriptor calls (_sopen, _read, _write): -1 with errno on
 // failure. An injected failure sets errno to EACCES (ENOSPC for a write) and the

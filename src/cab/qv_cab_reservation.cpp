@@ -98,7 +98,7 @@ bool rename_held(HANDLE file, const QV_path& target)
     info->RootDirectory = nullptr;
     info->FileNameLength = static_cast<DWORD>(bytes);
     std::memcpy(info->FileName, name.c_str(), bytes);
-    return SetFileInformationByHandle(file, FileRenameInfo, info, static_cast<DWORD>(buffer.size())) != FALSE;
+    return qv_set_file_info(file, FileRenameInfo, info, static_cast<DWORD>(buffer.size())) != FALSE;
 }
 
 }  // namespace
@@ -177,6 +177,6 @@ void QV_cab_reservation::discard()
     if (!file_)
         return;
     FILE_DISPOSITION_INFO dispose = {TRUE};
-    SetFileInformationByHandle(file_.get(), FileDispositionInfo, &dispose, sizeof dispose);
+    qv_set_file_info(file_.get(), FileDispositionInfo, &dispose, sizeof dispose);
     file_.reset();
 }

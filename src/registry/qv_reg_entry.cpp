@@ -71,7 +71,7 @@ LONG QV_reg_entry::delete_key(DWORD view, HKEY root, const wchar_t* key_path)
 {
     static const wchar_t* const NAME = L"QV_reg_entry::delete_key";
     const wchar_t* path = key_path ? key_path : L"";
-    LONG result = RegDeleteKeyExW(root, path, view_flag(view), 0);
+    LONG result = qv_reg_delete_key_ex(root, path, view_flag(view), 0);
     if (result == ERROR_SUCCESS)
         return result;
     qv_trace_printf(NAME, L"Failed to delete registry key, error %d root: %s name %s\n", result,

@@ -84,7 +84,7 @@ Set_aside move_old_destination_aside(const Blind_copy_names& names, const QV_pat
     if (!old.exists() || same_file(old, names.source) || same_file(old, from) || !readable(from) || read_only(old))
         return {};
     QV_path aside = (old + L".old").unique_name();
-    if (!aside.has_text() || !MoveFileW(old.c_str(), aside.c_str()))
+    if (!aside.has_text() || !qv_move_file(old.c_str(), aside.c_str(), MOVEFILE_COPY_ALLOWED))
         return {};
     return {old, aside};
 }
@@ -96,7 +96,7 @@ void undo_failed_copy(const QV_path& to, bool to_was_free, const Set_aside& set_
     if (to_was_free)
         qv_delete_file(to.c_str());
     if (set_aside.aside.has_text())
-        MoveFileW(set_aside.aside.c_str(), set_aside.old.c_str());
+        qv_move_file(set_aside.aside.c_str(), set_aside.old.c_str(), MOVEFILE_COPY_ALLOWED);
 }
 
 class Ole_scope {

@@ -18,7 +18,8 @@ constexpr DWORD SETTLE_MS = 3000;
 void set_switch_value(HKEY root)
 {
     QV_reg_key key;
-    if (RegCreateKeyW(root, LOGGING_KEY, key.put()) != ERROR_SUCCESS)
+    if (qv_reg_create_key(root, LOGGING_KEY, 0, nullptr, REG_OPTION_NON_VOLATILE, MAXIMUM_ALLOWED, nullptr, key.put(),
+                          nullptr) != ERROR_SUCCESS)
         return;  // e.g. no write access to HKEY_LOCAL_MACHINE: the other root still counts
     DWORD on = 1;
     qv_reg_set_value(key.get(), L"EnableUserModeTrace", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on),
