@@ -58,6 +58,9 @@ private:
     static FNFCIOPEN(open_file);
     static FNFCIDELETE(delete_file);
     static FNFCIGETNEXTCABINET(refuse_next_cabinet);
+    // The read callback, noting a failed read: the library takes it for the end of
+    // the file and would store the member cut short.
+    static FNFCIREAD(read_file);
 
     QV_fci fci_context;
     ERF fci_error;
@@ -66,4 +69,5 @@ private:
     QV_cab_reservation reservation;
     std::string cabinet_library_path;  // what the library opens for the cabinet
     bool spilled = false;              // the library asked for a follow-on cabinet
+    bool read_failed = false;          // a read of a source or scratch file failed
 };
