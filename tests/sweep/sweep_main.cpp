@@ -31,6 +31,8 @@ const Known_hole KNOWN_HOLES[] = {
     // replacing.
     {"blind_copy_over_existing", "the destination name holds neither the old nor the new file"},
     {"blind_copy_onto_folder", "the destination name holds neither the old nor the new file"},
+    // The driver's blind-copy names are deleted and copied in place, as the driver
+    // expects them: a failed or cut copy loses the old one. Stays after that mend.
     {"blind_copy_suffixed_pair", "the destination name holds neither the old nor the new file"},
     // A folder whose listing fails counts as empty, so a too deep tree reaches the
     // shell's delete, which then empties the current folder. Mended by a survey

@@ -138,14 +138,21 @@ const char* error_name(DWORD error)
                                           : "failed with ERROR_SHARING_VIOLATION";
 }
 
+// Every error at every call while the count is small (failures run in this
+// process and cost little); beyond that the errors take turns by call.
+constexpr size_t EVERY_ERROR_UP_TO = 12;
+
 void sweep_failures(Sweep_scenario& scenario, const std::vector<QV_os_call>& calls, Sweep_tally& tally)
 {
+    bool every_error = calls.size() <= EVERY_ERROR_UP_TO;
     for (unsigned k = 1; k <= calls.size(); ++k) {
-        DWORD error = ERRORS[(k - 1) % 3];
-        prepare(scenario);
-        Sweep_run run = run_here(scenario, Mode::fail, k, error, nullptr);
-        ++tally.failures;
-        note(tally, scenario, k, calls[k - 1], error_name(error), check(scenario, run));
+        for (unsigned turn = 0; turn < (every_error ? 3u : 1u); ++turn) {
+            DWORD error = ERRORS[(k - 1 + turn) % 3];
+            prepare(scenario);
+            Sweep_run run = run_here(scenario, Mode::fail, k, error, nullptr);
+            ++tally.failures;
+            note(tally, scenario, k, calls[k - 1], error_name(error), check(scenario, run));
+        }
     }
 }
 
