@@ -2,6 +2,8 @@
 // file and its folder are, never by the text of the path.
 #include "base/qv_exact_file.h"
 
+#include "base/qv_os.h"
+
 #include <winternl.h>
 
 #include <cwchar>
@@ -44,9 +46,9 @@ bool plain_file(HANDLE file)
 {
     FILE_STANDARD_INFO standard;
     FILE_ATTRIBUTE_TAG_INFO tag;
-    return GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard)
+    return qv_file_info(file, FileStandardInfo, &standard, sizeof standard)
            && standard.NumberOfLinks == 1 && !standard.Directory
-           && GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag)
+           && qv_file_info(file, FileAttributeTagInfo, &tag, sizeof tag)
            && (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
 }
 
@@ -99,7 +101,7 @@ bool at_place(HANDLE file, const wchar_t* path, const wchar_t* separator)
     auto* text = static_cast<wchar_t*>(folder_text.get());
     wcsncpy(text, path, folder_length);
     text[folder_length] = L'\0';
-    QV_file folder(CreateFileW(text, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    QV_file folder(qv_create_file(text, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!folder)
         return false;
@@ -118,7 +120,7 @@ QV_file qv_open_exact_file(const wchar_t* path, const QV_exact_open& how, bool* 
         SetLastError(ERROR_BAD_PATHNAME);
         return QV_file();
     }
-    QV_file file(CreateFileW(path, how.access, how.share, nullptr, how.disposition,
+    QV_file file(qv_create_file(path, how.access, how.share, nullptr, how.disposition,
                              how.flags_and_attributes | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file)
         return file;

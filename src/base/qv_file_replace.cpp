@@ -1,5 +1,7 @@
 #include "base/qv_file_replace.h"
 
+#include "base/qv_os.h"
+
 #include "trace/qv_trace.h"
 
 #include <cwchar>
@@ -22,8 +24,8 @@ bool is_folder(const QV_path& path)
 // refuse the removal.
 void remove_temporary(const QV_path& temporary)
 {
-    SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (DeleteFileW(temporary.c_str()))
+    qv_set_file_attributes(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (qv_delete_file(temporary.c_str()))
         return;
     DWORD error = GetLastError();
     if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
@@ -43,7 +45,7 @@ DWORD copy_to_temporary(const QV_path& source, const QV_path& destination, QV_pa
     for (int tries = 0; tries < temporary_name_tries; ++tries) {
         temporary = qv_temporary_name_beside(destination);
         // Exclusive: a file of that name belongs to someone else and is left alone.
-        if (CopyFileW(from.c_str(), temporary.c_str(), TRUE))
+        if (qv_copy_file(from.c_str(), temporary.c_str(), TRUE))
             return 0;
         DWORD error = GetLastError();
         if (name_taken(error))
@@ -79,7 +81,7 @@ DWORD qv_copy_file_replacing(const QV_path& source, const QV_path& destination,
         before_replace();
     // One rename: the name moves from the old file to the new one at once. A
     // folder that appeared meanwhile refuses it.
-    if (MoveFileExW(temporary.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING))
+    if (qv_move_file(temporary.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING))
         return 0;
     DWORD error = GetLastError();
     qv_trace_failed_call(REPLACE, L"MoveFileExW", to.c_str());

@@ -1,5 +1,7 @@
 #include "base/qv_path.h"
 
+#include "base/qv_os.h"
+
 #include "trace/qv_trace.h"
 
 #include <shlobj.h>
@@ -102,7 +104,7 @@ bool is_key_rest(const wchar_t* rest, size_t count)
 
 bool make_directory(const QV_path& level)
 {
-    if (CreateDirectoryW(level.c_str(), nullptr))
+    if (qv_create_directory(level.c_str(), nullptr))
         return true;
     // Made meanwhile by someone else, or the same directory written with a
     // trailing backslash: what the caller wants is there.

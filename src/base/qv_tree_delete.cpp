@@ -1,5 +1,6 @@
 #include "base/qv_tree_delete.h"
 
+#include "base/qv_os.h"
 #include "base/qv_tree_walk.h"
 
 #include <new>
@@ -26,7 +27,7 @@ DWORD last_error_or(DWORD fallback)
 // RemoveDirectoryW, which takes a link away without entering it.
 DWORD remove_as_listed(const wchar_t* long_path, DWORD attributes)
 {
-    BOOL removed = is_folder(attributes) ? RemoveDirectoryW(long_path) : DeleteFileW(long_path);
+    BOOL removed = is_folder(attributes) ? qv_remove_directory(long_path) : qv_delete_file(long_path);
     return removed ? ERROR_SUCCESS : last_error_or(ERROR_ACCESS_DENIED);
 }
 
@@ -49,11 +50,11 @@ struct Stayed {
 DWORD qv_remove_entry(const wchar_t* long_path, DWORD attributes) noexcept
 {
     bool read_only = (attributes & FILE_ATTRIBUTE_READONLY) && !is_link(attributes);
-    if (read_only && !SetFileAttributesW(long_path, attributes & ~FILE_ATTRIBUTE_READONLY))
+    if (read_only && !qv_set_file_attributes(long_path, attributes & ~FILE_ATTRIBUTE_READONLY))
         return last_error_or(ERROR_ACCESS_DENIED);
     DWORD error = remove_as_listed(long_path, attributes);
     if (error != ERROR_SUCCESS && read_only)
-        SetFileAttributesW(long_path, attributes);
+        qv_set_file_attributes(long_path, attributes);
     return error;
 }
 

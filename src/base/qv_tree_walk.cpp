@@ -1,5 +1,6 @@
 #include "base/qv_tree_walk.h"
 
+#include "base/qv_os.h"
 #include "base/qv_unique.h"
 
 #include <cwchar>
@@ -7,8 +8,8 @@
 #include <string>
 #include <vector>
 
-HANDLE(WINAPI* qv_walk_find_first)(LPCWSTR pattern, LPWIN32_FIND_DATAW found) = FindFirstFileW;
-BOOL(WINAPI* qv_walk_find_next)(HANDLE search, LPWIN32_FIND_DATAW found) = FindNextFileW;
+HANDLE (*qv_walk_find_first)(LPCWSTR pattern, LPWIN32_FIND_DATAW found) = qv_find_first_file;
+BOOL (*qv_walk_find_next)(HANDLE search, LPWIN32_FIND_DATAW found) = qv_find_next_file;
 
 namespace {
 

@@ -52,5 +52,5 @@ DWORD qv_walk_tree(const QV_string& root, const QV_walk_visitor& visit, QV_strin
 
 // Test seams: the walk lists folders and looks its root up through these
 // (FindFirstFileW, FindNextFileW), so a test can fail any listing.
-extern HANDLE(WINAPI* qv_walk_find_first)(LPCWSTR pattern, LPWIN32_FIND_DATAW found);
-extern BOOL(WINAPI* qv_walk_find_next)(HANDLE search, LPWIN32_FIND_DATAW found);
+extern HANDLE (*qv_walk_find_first)(LPCWSTR pattern, LPWIN32_FIND_DATAW found);
+extern BOOL (*qv_walk_find_next)(HANDLE search, LPWIN32_FIND_DATAW found);

@@ -1,5 +1,7 @@
 #include "cab/qv_cab_basic.h"
 
+#include "base/qv_os.h"
+
 #include "cab/qv_cab_ansi.h"
 #include "cab/qv_cab_callbacks.h"
 #include "trace/qv_trace.h"
@@ -28,7 +30,7 @@ bool folder_of(const wchar_t* destination, const wchar_t* slash, QV_string& fold
 
 bool find_file(const wchar_t* path, WIN32_FIND_DATAW& found)
 {
-    return QV_find(FindFirstFileW(path, &found)).valid();
+    return QV_find(qv_find_first_file(path, &found)).valid();
 }
 
 void copy_field(char* field, const std::string& text)
@@ -48,7 +50,7 @@ QV_cab_basic::QV_cab_basic(const wchar_t* destination)
     cabinet_parameters.cbFolderThresh = qv_cab_largest_cabinet;
     if (!set_destination(destination))
         return;
-    fci_context.reset(qv_fci::FCICreate(&fci_error, qv_cab_file_placed, qv_cab_alloc, qv_cab_free, open_file, qv_cab_read,
+    fci_context.reset(qv_fci::FCICreate(&fci_error, qv_cab_file_placed, qv_cab_alloc, qv_cab_free, open_file, read_file,
                                 qv_cab_write, qv_cab_close, qv_cab_seek, delete_file, qv_cab_temp_file,
                                 &cabinet_parameters, static_cast<QV_cab_kernel*>(this)));
 }
@@ -137,6 +139,14 @@ FNFCIGETNEXTCABINET(QV_cab_basic::refuse_next_cabinet)
     return FALSE;
 }
 
+FNFCIREAD(QV_cab_basic::read_file)
+{
+    UINT count = qv_cab_read(hf, memory, cb, err, pv);
+    if (count == static_cast<UINT>(-1))
+        writer_of(pv)->read_failed = true;
+    return count;
+}
+
 bool QV_cab_basic::add_file(const wchar_t* source, const wchar_t* name_in_cabinet)
 {
     if (!fci_context || source == nullptr || name_in_cabinet == nullptr)
@@ -178,9 +188,11 @@ bool QV_cab_basic::add_file(const wchar_t* source)
 
 bool QV_cab_basic::flush()
 {
-    bool written = fci_context && reservation.held() && !spilled &&
+    bool written = fci_context && reservation.held() && !spilled && !read_failed &&
                    qv_fci::FCIFlushCabinet(fci_context.get(), FALSE, refuse_next_cabinet, qv_cab_status) != FALSE;
-    if (written && !spilled && reservation.publish(final_path))
+    // A member the library stored after a failed read is cut short: no archive
+    // rather than one that silently misses part of a trace.
+    if (written && !spilled && !read_failed && reservation.publish(final_path))
         return true;
     reservation.discard();
     return false;

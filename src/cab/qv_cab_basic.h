@@ -65,6 +65,9 @@ private:
     static FNFCIOPEN(open_file);
     static FNFCIDELETE(delete_file);
     static FNFCIGETNEXTCABINET(refuse_next_cabinet);
+    // The read callback, noting a failed read: the library takes it for the end of
+    // the file and would store the member cut short.
+    static FNFCIREAD(read_file);
     // The open-information callback, with the room left in the current folder.
     static FNFCIGETOPENINFO(open_source);
     bool make_room(__int64 size);
@@ -76,6 +79,7 @@ private:
     QV_cab_reservation reservation;
     std::string cabinet_library_path;  // what the library opens for the cabinet
     bool spilled = false;              // the library asked for a follow-on cabinet
+    bool read_failed = false;          // a read of a source or scratch file failed
     __int64 folder_bytes = 0;          // uncompressed bytes in the current folder
     QV_cab_source_part last_part;      // what the last open took of its source
 };

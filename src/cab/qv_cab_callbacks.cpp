@@ -1,5 +1,6 @@
 #include "cab/qv_cab_callbacks.h"
 
+#include "base/qv_os.h"
 #include "base/qv_unique.h"
 
 #include <fcntl.h>
@@ -46,7 +47,7 @@ USHORT kept_attributes(const char* name)
 // source is never kept out by an archive being made, and never keeps it out.
 QV_file open_source(const char* name)
 {
-    return QV_file(CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+    return QV_file(qv_create_file(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
 }
 
@@ -128,7 +129,7 @@ int read_at(int descriptor, __int64 offset, void* buffer, unsigned count)
 {
     if (_lseeki64(descriptor, offset, SEEK_SET) != offset)
         return -1;
-    return _read(descriptor, buffer, count);
+    return qv_fd_read(descriptor, buffer, count);
 }
 
 // The first line start at or after first: the offset just after a line feed of
@@ -191,7 +192,7 @@ int read_window(const Source_window& window, char* memory, UINT wanted)
     while (total < wanted && offset < window.end) {
         __int64 stop = offset < window.head ? window.head : window.end;
         UINT count = static_cast<UINT>(std::min<__int64>(wanted - total, stop - offset));
-        int got = _read(window.descriptor, memory + total, count);
+        int got = qv_fd_read(window.descriptor, memory + total, count);
         if (got < 0)
             return -1;
         total += static_cast<UINT>(got);
@@ -259,7 +260,7 @@ FNFCIOPEN(qv_cab_open)
     // open-information callback opens and read up to the end it has now; what the
     // library writes is its own until it closes it.
     bool source = (oflag & (_O_WRONLY | _O_RDWR)) == 0;
-    int descriptor = _sopen(pszFile, oflag, source ? _SH_DENYNO : _SH_DENYWR, pmode);
+    int descriptor = qv_fd_open(pszFile, oflag, source ? _SH_DENYNO : _SH_DENYWR, pmode);
     if (descriptor == -1) {
         *err = errno;
         return -1;
@@ -280,7 +281,7 @@ FNFCIREAD(qv_cab_read)
     int descriptor = static_cast<int>(hf);
     Source_window window;
     int count = window_of(descriptor, &window) ? read_window(window, static_cast<char*>(memory), cb)
-                                               : _read(descriptor, memory, cb);
+                                               : qv_fd_read(descriptor, memory, cb);
     if (count != static_cast<int>(cb))
         *err = errno;
     return static_cast<UINT>(count);
@@ -289,7 +290,7 @@ FNFCIREAD(qv_cab_read)
 FNFCIWRITE(qv_cab_write)
 {
     (void)pv;
-    int count = _write(static_cast<int>(hf), memory, cb);
+    int count = qv_fd_write(static_cast<int>(hf), memory, cb);
     if (count != static_cast<int>(cb))
         *err = errno;
     return static_cast<UINT>(count);

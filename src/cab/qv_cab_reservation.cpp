@@ -1,5 +1,7 @@
 #include "cab/qv_cab_reservation.h"
 
+#include "base/qv_os.h"
+
 #include <fcntl.h>
 #include <io.h>
 
@@ -69,13 +71,13 @@ std::wstring api_path(const std::wstring& path)
 void remove_dead(const std::wstring& folder, const std::wstring& stem)
 {
     WIN32_FIND_DATAW found;
-    QV_find search(FindFirstFileW(api_path(folder + stem + L".*" + SUFFIX).c_str(), &found));
+    QV_find search(qv_find_first_file(api_path(folder + stem + L".*" + SUFFIX).c_str(), &found));
     if (!search)
         return;
     do {
         if (is_reservation_of(found.cFileName, stem))
-            DeleteFileW(api_path(folder + found.cFileName).c_str());
-    } while (FindNextFileW(search.get(), &found));
+            qv_delete_file(api_path(folder + found.cFileName).c_str());
+    } while (qv_find_next_file(search.get(), &found));
 }
 
 std::string ascii_form(const std::wstring& name)
@@ -96,7 +98,7 @@ bool rename_held(HANDLE file, const QV_path& target)
     info->RootDirectory = nullptr;
     info->FileNameLength = static_cast<DWORD>(bytes);
     std::memcpy(info->FileName, name.c_str(), bytes);
-    return SetFileInformationByHandle(file, FileRenameInfo, info, static_cast<DWORD>(buffer.size())) != FALSE;
+    return qv_set_file_info(file, FileRenameInfo, info, static_cast<DWORD>(buffer.size())) != FALSE;
 }
 
 }  // namespace
@@ -122,7 +124,7 @@ bool QV_cab_reservation::reserve(const QV_string& folder, const QV_string& archi
     for (unsigned number = 1; number <= LAST_NUMBER; ++number) {
         std::wstring name = numbered(stem, number);
         // Writers are kept out, and so is deletion: that is what marks it as alive.
-        file_.reset(CreateFileW(api_path(where + name).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
+        file_.reset(qv_create_file(api_path(where + name).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
                                 FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file_) {
             library_name_ = ascii_form(name);
@@ -175,6 +177,6 @@ void QV_cab_reservation::discard()
     if (!file_)
         return;
     FILE_DISPOSITION_INFO dispose = {TRUE};
-    SetFileInformationByHandle(file_.get(), FileDispositionInfo, &dispose, sizeof dispose);
+    qv_set_file_info(file_.get(), FileDispositionInfo, &dispose, sizeof dispose);
     file_.reset();
 }

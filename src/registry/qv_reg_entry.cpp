@@ -1,5 +1,7 @@
 #include "registry/qv_reg_entry.h"
 
+#include "base/qv_os.h"
+
 #include "registry/qv_registry_keys.h"
 #include "trace/qv_trace.h"
 
@@ -33,7 +35,7 @@ LONG QV_reg_entry::create_key(DWORD view, HKEY root, const wchar_t* key_path, QV
     REGSAM mask = QV_REG_UPDATE_ACCESS | view_flag(view);
     DWORD options = is_volatile == 1 ? REG_OPTION_VOLATILE : REG_OPTION_NON_VOLATILE;
     const wchar_t* path = key_path ? key_path : L"";
-    LONG result = RegCreateKeyExW(root, path, 0, nullptr, options, mask, nullptr, key.put(), nullptr);
+    LONG result = qv_reg_create_key(root, path, 0, nullptr, options, mask, nullptr, key.put(), nullptr);
     if (result == ERROR_SUCCESS) {
         qv_trace_printf(NAME, L"Successfully created registry key, samDesired %08X root: %s name %s\n",
                         mask, root_name(root), path);
@@ -69,7 +71,7 @@ LONG QV_reg_entry::delete_key(DWORD view, HKEY root, const wchar_t* key_path)
 {
     static const wchar_t* const NAME = L"QV_reg_entry::delete_key";
     const wchar_t* path = key_path ? key_path : L"";
-    LONG result = RegDeleteKeyExW(root, path, view_flag(view), 0);
+    LONG result = qv_reg_delete_key_ex(root, path, view_flag(view), 0);
     if (result == ERROR_SUCCESS)
         return result;
     qv_trace_printf(NAME, L"Failed to delete registry key, error %d root: %s name %s\n", result,
@@ -91,7 +93,7 @@ LONG QV_reg_entry::create_for_install(const wchar_t* function, QV_reg_key& key, 
 LONG QV_reg_entry::set_value(const wchar_t* function, QV_reg_key& key, const QV_string& value_name, DWORD type,
                              const void* data, DWORD size)
 {
-    LONG result = RegSetValueExW(key.get(), value_name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
+    LONG result = qv_reg_set_value(key.get(), value_name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
     key.reset();
     if (result != ERROR_SUCCESS) {
         qv_trace_printf(function, L"Failed to set value: %s\n", qv_text_of(value_name));

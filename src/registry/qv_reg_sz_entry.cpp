@@ -1,5 +1,7 @@
 #include "registry/qv_reg_sz_entry.h"
 
+#include "base/qv_os.h"
+
 #include "registry/qv_registry_keys.h"
 #include "trace/qv_trace.h"
 
@@ -38,7 +40,7 @@ LONG QV_reg_sz_entry::uninstall()
         qv_trace_error(NAME, static_cast<DWORD>(result));
         return result;
     }
-    result = RegDeleteValueW(key.get(), value_name.c_str());
+    result = qv_reg_delete_value(key.get(), value_name.c_str());
     key.reset();
     if (result == ERROR_FILE_NOT_FOUND)
         return ERROR_SUCCESS;

@@ -1,6 +1,8 @@
 // The update rules of the four value kinds.
 #include "registry/qv_registry_updater.h"
 
+#include "base/qv_os.h"
+
 #include "registry/qv_policy_text.h"
 #include "registry/qv_reg_dword_entry.h"
 #include "registry/qv_reg_sz_entry.h"
@@ -99,7 +101,7 @@ LONG QV_registry_updater::update_multi_sz(const QV_policy_value& row, const QV_s
     if (RegOpenKeyExW(row.root, row.key_path.c_str(), 0, QV_REG_UPDATE_ACCESS, key.put()) != ERROR_SUCCESS)
         return ERROR_SUCCESS;
     if (asks_removal(value_text)) {
-        LONG result = RegDeleteValueW(key.get(), row.value_name.c_str());
+        LONG result = qv_reg_delete_value(key.get(), row.value_name.c_str());
         if (result == ERROR_SUCCESS) {
             changed = true;
             append_removed(row);
@@ -117,7 +119,7 @@ LONG QV_registry_updater::update_multi_sz(const QV_policy_value& row, const QV_s
     if (QV_reg_stored_value(key.get(), row.value_name.c_str()).holds_entries(entries))
         return ERROR_SUCCESS;
     std::vector<wchar_t> data = qv_multi_sz_data(entries);
-    LONG result = RegSetValueExW(key.get(), row.value_name.c_str(), 0, REG_MULTI_SZ,
+    LONG result = qv_reg_set_value(key.get(), row.value_name.c_str(), 0, REG_MULTI_SZ,
                                  reinterpret_cast<const BYTE*>(data.data()),
                                  static_cast<DWORD>(data.size() * sizeof(wchar_t)));
     if (result == ERROR_SUCCESS) {

@@ -6,6 +6,7 @@
 
 #include "base/qv_file_replace.h"
 #include "base/qv_message_box.h"
+#include "base/qv_os.h"
 #include "base/qv_system_message.h"
 #include "base/qv_unique.h"
 #include "shell/dx_driver_com.h"
@@ -41,7 +42,7 @@ Blind_copy_names resolve(const QV_path& source, const QV_path& destination)
 // Volume serial number and file index: the same for every name of one file.
 bool file_identity(const QV_path& path, BY_HANDLE_FILE_INFORMATION& info)
 {
-    QV_file file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    QV_file file(qv_create_file(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     return file && GetFileInformationByHandle(file.get(), &info);
 }
@@ -56,7 +57,7 @@ bool same_file(const QV_path& a, const QV_path& b)
 // Opened as the copy will open it.
 bool readable(const QV_path& path)
 {
-    QV_file file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+    QV_file file(qv_create_file(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                              0, nullptr));
     return file.valid();
 }
@@ -90,7 +91,7 @@ Set_aside set_aside(const QV_path& old, const QV_path& source, const QV_path& fr
     QV_path extended = qv_extended_path(old);
     for (int tries = 0; tries < 100; ++tries) {
         QV_path aside = qv_temporary_name_beside(old);
-        if (MoveFileExW(extended.c_str(), aside.c_str(), 0))
+        if (qv_move_file(extended.c_str(), aside.c_str(), 0))
             return {old, aside};
         DWORD error = GetLastError();
         if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS)
@@ -103,7 +104,7 @@ Set_aside set_aside(const QV_path& old, const QV_path& source, const QV_path& fr
 // the copy itself succeeded.
 void drop_set_aside(const Set_aside& moved)
 {
-    if (moved.aside.has_text() && !DeleteFileW(moved.aside.c_str()))
+    if (moved.aside.has_text() && !qv_delete_file(moved.aside.c_str()))
         qv_trace_failed_call(BLIND_COPY, L"DeleteFileW", moved.aside.c_str());
 }
 
@@ -113,11 +114,11 @@ void drop_set_aside(const Set_aside& moved)
 QV_path undo_failed_copy(const QV_path& to, bool to_was_free, const Set_aside& moved)
 {
     QV_path extended = qv_extended_path(to);
-    if (to_was_free && !DeleteFileW(extended.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND)
+    if (to_was_free && !qv_delete_file(extended.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND)
         qv_trace_failed_call(BLIND_COPY, L"DeleteFileW", to.c_str());
     if (!moved.aside.has_text())
         return QV_path();
-    if (MoveFileExW(moved.aside.c_str(), qv_extended_path(moved.old).c_str(), 0))
+    if (qv_move_file(moved.aside.c_str(), qv_extended_path(moved.old).c_str(), 0))
         return QV_path();
     qv_trace_failed_call(BLIND_COPY, L"MoveFileExW", moved.old.c_str());
     return moved.aside;
@@ -173,7 +174,7 @@ void report_copy_failure(bool gui, DWORD code, const QV_path& old, const QV_path
 
 DWORD copy_file(const QV_path& from, const QV_path& to)
 {
-    if (CopyFileW(qv_extended_path(from).c_str(), qv_extended_path(to).c_str(), FALSE))
+    if (qv_copy_file(qv_extended_path(from).c_str(), qv_extended_path(to).c_str(), FALSE))
         return 0;
     return GetLastError();
 }
@@ -189,7 +190,7 @@ DWORD copy_plain(const Blind_copy_names& names)
     return qv_copy_file_replacing(names.source, names.destination, [&names] {
         const QV_path& old = names.destination_suffixed;
         if (old.exists() && may_remove(old, names.source, names.source))
-            DeleteFileW(qv_extended_path(old).c_str());
+            qv_delete_file(qv_extended_path(old).c_str());
     });
 }
 
@@ -203,7 +204,7 @@ DWORD copy_suffixed(const Blind_copy_names& names, bool distinct, QV_path& kept_
     Set_aside moved;
     if (distinct && to.exists()) {
         if (may_remove(to, names.source, from))
-            DeleteFileW(qv_extended_path(to).c_str());
+            qv_delete_file(qv_extended_path(to).c_str());
     } else if (distinct) {
         moved = set_aside(names.destination, names.source, from);
     }

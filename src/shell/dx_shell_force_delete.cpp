@@ -9,6 +9,7 @@
 #include "shell/dx_shell_tree_survey.h"
 #include "base/qv_command_line.h"
 #include "base/qv_message_box.h"
+#include "base/qv_os.h"
 #include "base/qv_paths.h"
 #include "base/qv_tree_delete.h"
 #include "base/qv_tree_walk.h"
@@ -63,7 +64,7 @@ bool delete_folder(const wchar_t* path, const QV_string& full)
 // One DeleteFileW attempt; a failure leaves its record with the error code.
 bool delete_file(const QV_string& name, const wchar_t* path, const wchar_t* as)
 {
-    if (DeleteFileW(name.c_str()))
+    if (qv_delete_file(name.c_str()))
         return true;
     DWORD error = GetLastError();
     qv_trace_printf(FORCE_DELETE, L"Failed to force delete %s as %s: %d\n", path, as, error);

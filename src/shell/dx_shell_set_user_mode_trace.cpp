@@ -1,6 +1,8 @@
 // -enable_user_mode_trace (-eut) and -disable_user_mode_trace (-dut).
 
 #include "shell/dx_shell_commands.h"
+
+#include "base/qv_os.h"
 #include "shell/dx_shell_output.h"
 #include "shell/dx_shell_trace_files.h"
 #include "trace/qv_trace.h"
@@ -34,8 +36,8 @@ void enable_trace(bool gui)
 {
     QV_path user = dx_shell_user_trace_file();
     QV_path system = dx_shell_system_trace_file();
-    DeleteFileW(user.c_str());
-    DeleteFileW(system.c_str());
+    qv_delete_file(user.c_str());
+    qv_delete_file(system.c_str());
     qv_enable_user_mode_trace();
     QV_path system_long = system.long_path();
     QV_path user_long = user.long_path();

@@ -1,6 +1,7 @@
 // Switching user-mode tracing on and off for the whole machine.
 #include "trace/qv_trace.h"
 
+#include "base/qv_os.h"
 #include "base/qv_unique.h"
 #include "trace/qv_trace_seams.h"
 
@@ -16,22 +17,23 @@ constexpr DWORD SETTLE_MS = 3000;
 void set_switch_value(HKEY root)
 {
     QV_reg_key key;
-    if (RegCreateKeyW(root, QV_LOGGING_KEY, key.put()) != ERROR_SUCCESS)
+    if (qv_reg_create_key(root, QV_LOGGING_KEY, 0, nullptr, REG_OPTION_NON_VOLATILE, MAXIMUM_ALLOWED, nullptr,
+                          key.put(), nullptr) != ERROR_SUCCESS)
         return;  // e.g. no write access to HKEY_LOCAL_MACHINE: the other root still counts
     DWORD on = 1;
-    RegSetValueExW(key.get(), QV_TRACE_SWITCH_VALUE, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on),
-                   sizeof(on));
+    qv_reg_set_value(key.get(), QV_TRACE_SWITCH_VALUE, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on),
+                     sizeof(on));
 }
 
 // The key goes when nothing else lives in it (RegDeleteKeyW removes no key that has
 // subkeys); when it stays, its switch value goes, so the switch is off either way.
 void remove_switch(HKEY root)
 {
-    if (RegDeleteKeyW(root, QV_LOGGING_KEY) == ERROR_SUCCESS)
+    if (qv_reg_delete_key(root, QV_LOGGING_KEY) == ERROR_SUCCESS)
         return;
     QV_reg_key key;
     if (RegOpenKeyExW(root, QV_LOGGING_KEY, 0, KEY_SET_VALUE, key.put()) == ERROR_SUCCESS)
-        RegDeleteValueW(key.get(), QV_TRACE_SWITCH_VALUE);
+        qv_reg_delete_value(key.get(), QV_TRACE_SWITCH_VALUE);
 }
 
 } // namespace
@@ -52,8 +54,8 @@ void qv_disable_user_mode_trace()
     // RegDeleteKeyW removes only keys without subkeys: the parents go only when
     // nothing else of the vendor lives in them.
     remove_switch(HKEY_CURRENT_USER);
-    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Velmora\\Corvessa");
-    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Velmora");
+    qv_reg_delete_key(HKEY_CURRENT_USER, L"Software\\Velmora\\Corvessa");
+    qv_reg_delete_key(HKEY_CURRENT_USER, L"Software\\Velmora");
     remove_switch(HKEY_LOCAL_MACHINE);
     qv_trace_switch_pause(SETTLE_MS);
 }

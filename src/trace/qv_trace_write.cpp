@@ -5,6 +5,7 @@
 
 #include "base/qv_exact_file.h"
 #include "base/qv_mutex.h"
+#include "base/qv_os.h"
 #include "base/qv_unique.h"
 #include "trace/qv_trace_seams.h"
 #include "trace/qv_trace_text.h"
@@ -149,7 +150,7 @@ bool trace_file_path(QV_trace_text& path)
 void write_bytes(HANDLE file, const void* bytes, size_t count)
 {
     DWORD written = 0;
-    WriteFile(file, bytes, static_cast<DWORD>(count), &written, nullptr);
+    qv_write_file(file, bytes, static_cast<DWORD>(count), &written, nullptr);
 }
 
 // Writes the record piece by piece, each piece ending after a line feed, with the

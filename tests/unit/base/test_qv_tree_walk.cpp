@@ -1,4 +1,6 @@
 #include "base/qv_tree_walk.h"
+
+#include "base/qv_os.h"
 #include "base/qv_tree_delete.h"
 
 #include "test_qv_path_sandbox.h"
@@ -77,8 +79,8 @@ protected:
     }
     void TearDown() override
     {
-        qv_walk_find_first = FindFirstFileW;
-        qv_walk_find_next = FindNextFileW;
+        qv_walk_find_first = qv_find_first_file;
+        qv_walk_find_next = qv_find_next_file;
         QvPathSandbox::TearDown();
     }
 };
@@ -162,7 +164,7 @@ TEST_F(QvTreeWalk, APartThatCannotBeListedStopsTheWalk)
         g_listing_error = entry.error;
         g_failing_search = INVALID_HANDLE_VALUE;
         qv_walk_find_first = entry.mid_listing ? first_of_failing_listing : failing_find_first;
-        qv_walk_find_next = entry.mid_listing ? failing_find_next : FindNextFileW;
+        qv_walk_find_next = entry.mid_listing ? failing_find_next : qv_find_next_file;
         Seen seen;
         QV_string failed;
         EXPECT_EQ(entry.answer, walk(at(L"t"), root_, seen, &failed));
@@ -170,8 +172,8 @@ TEST_F(QvTreeWalk, APartThatCannotBeListedStopsTheWalk)
         for (const std::wstring& step : seen.steps)
             EXPECT_EQ(std::wstring::npos, step.find(std::wstring(entry.failed) + L"\\")) << "listed past a failure";
     }
-    qv_walk_find_first = FindFirstFileW;
-    qv_walk_find_next = FindNextFileW;
+    qv_walk_find_first = qv_find_first_file;
+    qv_walk_find_next = qv_find_next_file;
     Seen missing;
     QV_string failed;
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), walk(at(L"missing"), root_, missing, &failed));
@@ -291,7 +293,7 @@ TEST_F(QvTreeWalk, DeleteRemovesWhatItCanAndNamesWhatStays)
     EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), qv_delete_tree(QV_string(at(L"t").c_str()), &stayed));
     EXPECT_EQ(at(L"t\\closed"), stayed.c_str());
     EXPECT_TRUE(present(at(L"t\\closed\\inside.txt")));
-    qv_walk_find_first = FindFirstFileW;
+    qv_walk_find_first = qv_find_first_file;
 
     stayed = QV_string(L"untouched");
     EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), qv_delete_tree(QV_string((L"\\\\?\\" + at(L"t")).c_str()), &stayed));

@@ -14,22 +14,23 @@
 #include <string>
 #include <vector>
 
-// Standard output of this process goes to a file until text() is asked.
+// Standard output (or, given STD_ERROR_HANDLE, standard error) of this process
+// goes to a file while this lives; text() gives what was written so far.
 class QV_stdout_capture {
 public:
-    QV_stdout_capture()
+    explicit QV_stdout_capture(DWORD which = STD_OUTPUT_HANDLE) : which_(which)
     {
         wchar_t folder[MAX_PATH] = {};
         GetTempPathW(MAX_PATH, folder);
         GetTempFileNameW(folder, L"out", 0, path_);
         file_ = CreateFileW(path_, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-        saved_ = GetStdHandle(STD_OUTPUT_HANDLE);
-        SetStdHandle(STD_OUTPUT_HANDLE, file_);
+        saved_ = GetStdHandle(which_);
+        SetStdHandle(which_, file_);
     }
     ~QV_stdout_capture()
     {
-        SetStdHandle(STD_OUTPUT_HANDLE, saved_);
+        SetStdHandle(which_, saved_);
         CloseHandle(file_);
     }
     QV_stdout_capture(const QV_stdout_capture&) = delete;
@@ -48,6 +49,7 @@ public:
     }
 
 private:
+    DWORD which_;
     wchar_t path_[MAX_PATH] = {};
     HANDLE file_ = INVALID_HANDLE_VALUE;
     HANDLE saved_ = nullptr;

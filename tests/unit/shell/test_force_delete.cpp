@@ -10,6 +10,7 @@
 #include "shell/dx_shell_commands.h"
 #include "shell/dx_shell_elevation.h"
 #include "base/qv_identity.h"
+#include "base/qv_os.h"
 #include "base/qv_tree_walk.h"
 
 #include <shellapi.h>
@@ -322,7 +323,7 @@ TEST_F(ForceDelete, TreeThatCannotBeListedWholeIsKept)
             qv_walk_find_first = refuse_one_listing;
             QV_stdout_capture out;
             EXPECT_TRUE(dx_shell_force_delete(gui, tree.c_str(), false));
-            qv_walk_find_first = FindFirstFileW;
+            qv_walk_find_first = qv_find_first_file;
             std::wstring failure = L"Failed to force delete " + tree + L"\n";
             EXPECT_EQ(gui ? "" : narrow(failure), out.text());
             EXPECT_EQ(gui ? std::vector<std::wstring>{L"Velmora Orrisguard|" + failure + L"|327696"}

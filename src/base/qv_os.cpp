@@ -1,0 +1,216 @@
+#include "base/qv_os.h"
+
+#include <cerrno>
+#include <io.h>
+#include <share.h>
+
+const QV_os_probe* qv_os_probe = nullptr;
+
+namespace {
+
+// The error an injected failure gives, or 0 when the call is to run.
+inline DWORD injected(QV_os_call call)
+{
+    const QV_os_probe* probe = qv_os_probe;
+    return probe != nullptr ? probe->before(call) : 0;
+}
+
+inline void ran(QV_os_call call)
+{
+    const QV_os_probe* probe = qv_os_probe;
+    if (probe != nullptr)
+        probe->after(call);
+}
+
+// Runs a call that answers with a value and the last error: the failure value
+// with the injected error, or the call's own answer with its last error kept
+// across the probe.
+template <typename Result, typename Call>
+Result guarded(QV_os_call call, Result failure, Call&& run)
+{
+    if (DWORD error = injected(call)) {
+        SetLastError(error);
+        return failure;
+    }
+    Result result = run();
+    DWORD error = GetLastError();
+    ran(call);
+    SetLastError(error);
+    return result;
+}
+
+// The same for the registry calls, whose result is the error.
+template <typename Call>
+LONG guarded_reg(QV_os_call call, Call&& run)
+{
+    if (DWORD error = injected(call))
+        return static_cast<LONG>(error);
+    LONG result = run();
+    ran(call);
+    return result;
+}
+
+// The same for the descriptor calls: -1 with errno on failure.
+template <typename Call>
+int guarded_fd(QV_os_call call, int injected_errno, Call&& run)
+{
+    if (DWORD error = injected(call)) {
+        SetLastError(error);
+        errno = injected_errno;
+        return -1;
+    }
+    int result = run();
+    int saved_errno = errno;
+    DWORD error = GetLastError();
+    ran(call);
+    SetLastError(error);
+    errno = saved_errno;
+    return result;
+}
+
+constexpr const char* CALL_NAMES[] = {
+    "CreateFileW",       "CopyFileW",        "MoveFileExW",       "ReplaceFileW",   "DeleteFileW",
+    "RemoveDirectoryW",  "CreateDirectoryW", "SetFileAttributesW", "FindFirstFileW", "FindNextFileW",
+    "ReadFile",          "WriteFile",        "GetFileInformationByHandleEx", "SetFileInformationByHandle",
+    "RegCreateKeyExW",   "RegSetValueExW",   "RegDeleteValueW",   "RegDeleteKeyW",    "RegDeleteKeyExW",
+    "_sopen",             "_read",            "_write",
+};
+static_assert(sizeof CALL_NAMES / sizeof CALL_NAMES[0] == static_cast<size_t>(QV_os_call::count));
+
+} // namespace
+
+const char* qv_os_call_name(QV_os_call call) noexcept
+{
+    size_t index = static_cast<size_t>(call);
+    return index < static_cast<size_t>(QV_os_call::count) ? CALL_NAMES[index] : "?";
+}
+
+HANDLE qv_create_file(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                      DWORD flags, HANDLE template_file)
+{
+    return guarded(QV_os_call::create_file, INVALID_HANDLE_VALUE, [&] {
+        return CreateFileW(name, access, share, security, disposition, flags, template_file);
+    });
+}
+
+HANDLE qv_create_file(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                      DWORD flags, HANDLE template_file)
+{
+    return guarded(QV_os_call::create_file, INVALID_HANDLE_VALUE, [&] {
+        return CreateFileA(name, access, share, security, disposition, flags, template_file);
+    });
+}
+
+BOOL qv_copy_file(LPCWSTR from, LPCWSTR to, BOOL fail_if_exists)
+{
+    return guarded(QV_os_call::copy_file, FALSE, [&] { return CopyFileW(from, to, fail_if_exists); });
+}
+
+BOOL qv_move_file(LPCWSTR from, LPCWSTR to, DWORD flags)
+{
+    return guarded(QV_os_call::move_file, FALSE, [&] { return MoveFileExW(from, to, flags); });
+}
+
+BOOL qv_replace_file(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup, DWORD flags, void* exclude,
+                     void* reserved)
+{
+    return guarded(QV_os_call::replace_file, FALSE,
+                   [&] { return ReplaceFileW(replaced, replacement, backup, flags, exclude, reserved); });
+}
+
+BOOL qv_delete_file(LPCWSTR name)
+{
+    return guarded(QV_os_call::delete_file, FALSE, [&] { return DeleteFileW(name); });
+}
+
+BOOL qv_remove_directory(LPCWSTR name)
+{
+    return guarded(QV_os_call::remove_directory, FALSE, [&] { return RemoveDirectoryW(name); });
+}
+
+BOOL qv_create_directory(LPCWSTR name, LPSECURITY_ATTRIBUTES security)
+{
+    return guarded(QV_os_call::create_directory, FALSE, [&] { return CreateDirectoryW(name, security); });
+}
+
+BOOL qv_set_file_attributes(LPCWSTR name, DWORD attributes)
+{
+    return guarded(QV_os_call::set_attributes, FALSE, [&] { return SetFileAttributesW(name, attributes); });
+}
+
+HANDLE qv_find_first_file(LPCWSTR pattern, WIN32_FIND_DATAW* found)
+{
+    return guarded(QV_os_call::find_first, INVALID_HANDLE_VALUE, [&] { return FindFirstFileW(pattern, found); });
+}
+
+BOOL qv_find_next_file(HANDLE search, WIN32_FIND_DATAW* found)
+{
+    return guarded(QV_os_call::find_next, FALSE, [&] { return FindNextFileW(search, found); });
+}
+
+BOOL qv_read_file(HANDLE file, void* buffer, DWORD size, DWORD* read, OVERLAPPED* overlapped)
+{
+    return guarded(QV_os_call::read_file, FALSE, [&] { return ReadFile(file, buffer, size, read, overlapped); });
+}
+
+BOOL qv_write_file(HANDLE file, const void* buffer, DWORD size, DWORD* written, OVERLAPPED* overlapped)
+{
+    return guarded(QV_os_call::write_file, FALSE,
+                   [&] { return WriteFile(file, buffer, size, written, overlapped); });
+}
+
+BOOL qv_file_info(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, void* info, DWORD size)
+{
+    return guarded(QV_os_call::file_info, FALSE,
+                   [&] { return GetFileInformationByHandleEx(file, kind, info, size); });
+}
+
+BOOL qv_set_file_info(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, void* info, DWORD size)
+{
+    return guarded(QV_os_call::set_file_info, FALSE,
+                   [&] { return SetFileInformationByHandle(file, kind, info, size); });
+}
+
+LONG qv_reg_create_key(HKEY root, LPCWSTR path, DWORD reserved, LPWSTR key_class, DWORD options, REGSAM access,
+                       LPSECURITY_ATTRIBUTES security, HKEY* key, DWORD* disposition)
+{
+    return guarded_reg(QV_os_call::reg_create_key, [&] {
+        return RegCreateKeyExW(root, path, reserved, key_class, options, access, security, key, disposition);
+    });
+}
+
+LONG qv_reg_set_value(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size)
+{
+    return guarded_reg(QV_os_call::reg_set_value,
+                       [&] { return RegSetValueExW(key, name, reserved, type, data, size); });
+}
+
+LONG qv_reg_delete_value(HKEY key, LPCWSTR name)
+{
+    return guarded_reg(QV_os_call::reg_delete_value, [&] { return RegDeleteValueW(key, name); });
+}
+
+LONG qv_reg_delete_key(HKEY root, LPCWSTR path)
+{
+    return guarded_reg(QV_os_call::reg_delete_key, [&] { return RegDeleteKeyW(root, path); });
+}
+
+LONG qv_reg_delete_key_ex(HKEY root, LPCWSTR path, REGSAM view, DWORD reserved)
+{
+    return guarded_reg(QV_os_call::reg_delete_key_ex, [&] { return RegDeleteKeyExW(root, path, view, reserved); });
+}
+
+int qv_fd_open(const char* name, int flags, int share, int mode)
+{
+    return guarded_fd(QV_os_call::fd_open, EACCES, [&] { return _sopen(name, flags, share, mode); });
+}
+
+int qv_fd_read(int descriptor, void* buffer, unsigned int count)
+{
+    return guarded_fd(QV_os_call::fd_read, EACCES, [&] { return _read(descriptor, buffer, count); });
+}
+
+int qv_fd_write(int descriptor, const void* buffer, unsigned int count)
+{
+    return guarded_fd(QV_os_call::fd_write, ENOSPC, [&] { return _write(descriptor, buffer, count); });
+}

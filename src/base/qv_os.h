@@ -1,0 +1,87 @@
+#pragma once
+// The one layer through which the program changes or inspects what outlives it:
+// files, folders and the registry. Each function is the system call of the same
+// name, with the same arguments, results and last error; the product pays one
+// test of a null pointer per call. Every command that writes a file or a
+// registry value goes through here, so that a test can fail any of those calls,
+// or end the process right after one, and look at what is left.
+//
+// The cabinet library's file callbacks go through the descriptor calls at the
+// end, which are the C runtime's of the same name.
+
+#include <windows.h>
+
+enum class QV_os_call : unsigned char {
+    create_file,
+    copy_file,
+    move_file,
+    replace_file,
+    delete_file,
+    remove_directory,
+    create_directory,
+    set_attributes,
+    find_first,
+    find_next,
+    read_file,
+    write_file,
+    file_info,
+    set_file_info,
+    reg_create_key,
+    reg_set_value,
+    reg_delete_value,
+    reg_delete_key,
+    reg_delete_key_ex,
+    fd_open,
+    fd_read,
+    fd_write,
+    count
+};
+
+// The call's name as a person reads it in a test's report ("CreateFileW").
+const char* qv_os_call_name(QV_os_call call) noexcept;
+
+// Test seam. The product leaves it null. A test's probe is asked before each
+// call of the layer: 0 lets the call run, any other value is the Win32 error
+// the call fails with, without running (last error set, the call's own failure
+// result returned; for the registry calls the error is the result). after() is
+// told of each call that ran, once it returned, its result and last error kept.
+struct QV_os_probe {
+    DWORD (*before)(QV_os_call call);
+    void (*after)(QV_os_call call);
+};
+extern const QV_os_probe* qv_os_probe;
+
+// Each takes exactly the arguments of the call it stands for.
+HANDLE qv_create_file(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                      DWORD flags, HANDLE template_file);
+HANDLE qv_create_file(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                      DWORD flags, HANDLE template_file);
+BOOL qv_copy_file(LPCWSTR from, LPCWSTR to, BOOL fail_if_exists);
+BOOL qv_move_file(LPCWSTR from, LPCWSTR to, DWORD flags);
+BOOL qv_replace_file(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup, DWORD flags, void* exclude,
+                     void* reserved);
+BOOL qv_delete_file(LPCWSTR name);
+BOOL qv_remove_directory(LPCWSTR name);
+BOOL qv_create_directory(LPCWSTR name, LPSECURITY_ATTRIBUTES security);
+BOOL qv_set_file_attributes(LPCWSTR name, DWORD attributes);
+HANDLE qv_find_first_file(LPCWSTR pattern, WIN32_FIND_DATAW* found);
+BOOL qv_find_next_file(HANDLE search, WIN32_FIND_DATAW* found);
+BOOL qv_read_file(HANDLE file, void* buffer, DWORD size, DWORD* read, OVERLAPPED* overlapped);
+BOOL qv_write_file(HANDLE file, const void* buffer, DWORD size, DWORD* written, OVERLAPPED* overlapped);
+BOOL qv_file_info(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, void* info, DWORD size);
+// SetFileInformationByHandle: a rename or a deletion through a held handle.
+BOOL qv_set_file_info(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, void* info, DWORD size);
+
+LONG qv_reg_create_key(HKEY root, LPCWSTR path, DWORD reserved, LPWSTR key_class, DWORD options, REGSAM access,
+                       LPSECURITY_ATTRIBUTES security, HKEY* key, DWORD* disposition);
+LONG qv_reg_set_value(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size);
+LONG qv_reg_delete_value(HKEY key, LPCWSTR name);
+LONG qv_reg_delete_key(HKEY root, LPCWSTR path);
+LONG qv_reg_delete_key_ex(HKEY root, LPCWSTR path, REGSAM view, DWORD reserved);
+
+// The C runtime's descriptor calls (_sopen, _read, _write): -1 with errno on
+// failure. An injected failure sets errno to EACCES (ENOSPC for a write) and the
+// last error to the injected one.
+int qv_fd_open(const char* name, int flags, int share, int mode);
+int qv_fd_read(int descriptor, void* buffer, unsigned int count);
+int qv_fd_write(int descriptor, const void* buffer, unsigned int count);
