@@ -132,18 +132,14 @@ QV_string qv_get_version_string(HMODULE module, const wchar_t* key)
     qv_trace_enter(L"qv_get_version_string", 0, L"%s\n", key ? key : L"(null)");
     HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(16));
     if (!found) {
-        DWORD error = GetLastError();
-        qv_trace_printf(L"qv_get_version_string", L"FindResourceW failed\n");
-        qv_trace_error(L"qv_get_version_string", error);
+        qv_trace_failed_last_error(L"qv_get_version_string", L"FindResourceW failed\n");
         return QV_string(nullptr);
     }
     DWORD size = SizeofResource(module, found);
     HGLOBAL loaded = LoadResource(module, found);
     const void* data = loaded ? LockResource(loaded) : nullptr;
     if (!data || size == 0) {
-        DWORD error = GetLastError();
-        qv_trace_printf(L"qv_get_version_string", L"LoadResource failed\n");
-        qv_trace_error(L"qv_get_version_string", error);
+        qv_trace_failed_last_error(L"qv_get_version_string", L"LoadResource failed\n");
         return QV_string(nullptr);
     }
     // Resources are mapped with the module and need no release.

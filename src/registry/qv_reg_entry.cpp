@@ -42,9 +42,8 @@ LONG QV_reg_entry::create_key(DWORD view, HKEY root, const wchar_t* key_path, QV
         return result;
     }
     key.reset();
-    qv_trace_printf(NAME, L"Failed to create registry key, error %d samDesired %08X root: %s name %s\n",
-                    result, mask, root_name(root), path);
-    qv_trace_error(NAME, static_cast<DWORD>(result));
+    qv_trace_failed_status(NAME, result, L"Failed to create registry key, error %d samDesired %08X root: %s name %s\n",
+                           result, mask, root_name(root), path);
     return result;
 }
 
@@ -61,9 +60,8 @@ LONG QV_reg_entry::open_key(DWORD view, HKEY root, const wchar_t* key_path, QV_r
         return result;
     }
     key.reset();
-    qv_trace_printf(NAME, L"Failed to open registry key, error %d samDesired %08X root: %s name %s\n",
-                    result, mask, root_name(root), path);
-    qv_trace_error(NAME, static_cast<DWORD>(result));
+    qv_trace_failed_status(NAME, result, L"Failed to open registry key, error %d samDesired %08X root: %s name %s\n",
+                           result, mask, root_name(root), path);
     return result;
 }
 
@@ -74,9 +72,8 @@ LONG QV_reg_entry::delete_key(DWORD view, HKEY root, const wchar_t* key_path)
     LONG result = qv_reg_delete_key_ex(root, path, view_flag(view), 0);
     if (result == ERROR_SUCCESS)
         return result;
-    qv_trace_printf(NAME, L"Failed to delete registry key, error %d root: %s name %s\n", result,
-                    root_name(root), path);
-    qv_trace_error(NAME, static_cast<DWORD>(result));
+    qv_trace_failed_status(NAME, result, L"Failed to delete registry key, error %d root: %s name %s\n", result,
+                           root_name(root), path);
     return result;
 }
 
@@ -84,8 +81,7 @@ LONG QV_reg_entry::create_for_install(const wchar_t* function, QV_reg_key& key, 
 {
     LONG result = create_key(view, root, key_path.c_str(), key, is_volatile);
     if (result != ERROR_SUCCESS) {
-        qv_trace_printf(function, L"Failed to create key: %s\n", qv_text_of(key_path));
-        qv_trace_error(function, static_cast<DWORD>(result));
+        qv_trace_failed_status(function, result, L"Failed to create key: %s\n", qv_text_of(key_path));
     }
     return result;
 }
@@ -96,8 +92,7 @@ LONG QV_reg_entry::set_value(const wchar_t* function, QV_reg_key& key, const QV_
     LONG result = qv_reg_set_value(key.get(), value_name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
     key.reset();
     if (result != ERROR_SUCCESS) {
-        qv_trace_printf(function, L"Failed to set value: %s\n", qv_text_of(value_name));
-        qv_trace_error(function, static_cast<DWORD>(result));
+        qv_trace_failed_status(function, result, L"Failed to set value: %s\n", qv_text_of(value_name));
     }
     return result;
 }

@@ -28,8 +28,7 @@ LONG QV_reg_key_entry::uninstall()
     if (result == ERROR_FILE_NOT_FOUND)
         return ERROR_SUCCESS;
     if (result != ERROR_SUCCESS) {
-        qv_trace_printf(NAME, L"Failed to delete key: %s\n", qv_text_of(key_path));
-        qv_trace_error(NAME, static_cast<DWORD>(result));
+        qv_trace_failed_status(NAME, result, L"Failed to delete key: %s\n", qv_text_of(key_path));
     }
     return result;
 }

@@ -36,8 +36,7 @@ LONG QV_reg_sz_entry::uninstall()
     if (result == ERROR_FILE_NOT_FOUND)
         return ERROR_SUCCESS;
     if (result != ERROR_SUCCESS) {
-        qv_trace_printf(NAME, L"Failed to open key: %s\n", qv_text_of(key_path));
-        qv_trace_error(NAME, static_cast<DWORD>(result));
+        qv_trace_failed_status(NAME, result, L"Failed to open key: %s\n", qv_text_of(key_path));
         return result;
     }
     result = qv_reg_delete_value(key.get(), value_name.c_str());
@@ -45,8 +44,7 @@ LONG QV_reg_sz_entry::uninstall()
     if (result == ERROR_FILE_NOT_FOUND)
         return ERROR_SUCCESS;
     if (result != ERROR_SUCCESS) {
-        qv_trace_printf(NAME, L"Failed to delete value: %s\n", qv_text_of(value_name));
-        qv_trace_error(NAME, static_cast<DWORD>(result));
+        qv_trace_failed_status(NAME, result, L"Failed to delete value: %s\n", qv_text_of(value_name));
     }
     return result;
 }

@@ -2,6 +2,7 @@
 // Running the two builds of the program from the tests.
 
 #include "qv_child.h"
+#include "qv_test_text.h"
 
 #include <string>
 #include <vector>
@@ -39,14 +40,6 @@ inline QV_run_result run_console(const std::vector<std::wstring>& args, const wc
 inline QV_run_result run_gui(const std::vector<std::wstring>& args, const wchar_t* cwd = nullptr)
 {
     return run_program(qv_command_line(gui_build(), args), cwd);
-}
-
-// text in the ANSI code page, as the program's 8-bit output carries it.
-inline std::string narrow(const std::wstring& text)
-{
-    char buffer[4096] = {};
-    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, buffer, sizeof buffer, nullptr, nullptr);
-    return buffer;
 }
 
 inline std::wstring widen_ascii(const char* text)

@@ -94,10 +94,7 @@ TEST_F(ForceDeleteE2e, ProgramDeletingItsOwnFolderLeavesTheNeighbours)
     EXPECT_EQ(0u, run.exit_code);
     // The running program cannot be removed, so the folder attempt fails as a whole
     // (Wine removes nothing; Windows removes what it reaches before the program).
-    char expected[1024] = {};
-    WideCharToMultiByte(CP_ACP, 0, (L"Failed to force delete " + install + L"\n").c_str(), -1, expected,
-                        sizeof expected, nullptr, nullptr);
-    EXPECT_EQ(expected, run.out);
+    EXPECT_EQ(narrow(L"Failed to force delete " + install + L"\n"), run.out);
     EXPECT_TRUE(exists(sandbox_));
     EXPECT_TRUE(exists(in_sandbox(L"target")) && exists(in_sandbox(L"target dir sibling")));
 }

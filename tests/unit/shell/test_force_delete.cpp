@@ -5,6 +5,7 @@
 #include "shell_test_support.h"
 
 #include "qv_test_files.h"
+#include "qv_test_text.h"
 #include "qv_trace_file.h"
 
 #include "shell/dx_shell_commands.h"
@@ -23,13 +24,6 @@
 namespace {
 
 const std::wstring NO_RIGHTS = L"You need local administrator rights to delete files or folders with this command\n";
-
-std::string narrow(const std::wstring& text)
-{
-    char buffer[4096] = {};
-    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, buffer, sizeof buffer, nullptr, nullptr);
-    return buffer;
-}
 
 bool exists(const std::wstring& path)
 {
