@@ -40,7 +40,10 @@ clang_args() {
         if [ $skip -eq 1 ]; then skip=0; continue; fi
         case $a in
             -o) skip=1 ;;
-            -c) ;;
+            -c | -Winvalid-pch) ;;
+            # the first compiler's own shared header of a suite: clang reads the
+            # file's includes itself
+            -include) skip=1 ;;
             *) printf '%s\n' "$a" ;;
         esac
     done
