@@ -42,18 +42,18 @@ bool name_taken(DWORD error)
 DWORD copy_to_temporary(const QV_path& source, const QV_path& destination, QV_path& temporary)
 {
     QV_path from = qv_extended_path(source);
-    for (int tries = 0; tries < temporary_name_tries; ++tries) {
-        temporary = qv_temporary_name_beside(destination);
-        // Exclusive: a file of that name belongs to someone else and is left alone.
-        if (qv_copy_file(from.c_str(), temporary.c_str(), TRUE))
-            return 0;
+    // Exclusive: a file of that name belongs to someone else and is left alone.
+    temporary = qv_take_temporary_name_beside(destination, [&from](const QV_path& name) {
+        if (qv_copy_file(from.c_str(), name.c_str(), TRUE))
+            return true;
         DWORD error = GetLastError();
-        if (name_taken(error))
-            continue;
-        remove_temporary(temporary);
-        return error;
-    }
-    return ERROR_FILE_EXISTS;
+        if (!name_taken(error)) {
+            remove_temporary(name);  // a partial copy the failed call left
+            SetLastError(error);
+        }
+        return false;
+    });
+    return temporary.has_text() ? 0 : GetLastError();
 }
 
 } // namespace
@@ -65,6 +65,19 @@ QV_path qv_temporary_name_beside(const QV_path& path)
     _snwprintf(name, 39, L"~qv%lx-%x.tmp", GetCurrentProcessId(), ++counter);
     QV_path folder = path.parent();
     return qv_extended_path(folder.has_text() ? join(folder, name) : QV_path(name));
+}
+
+QV_path qv_take_temporary_name_beside(const QV_path& path, const std::function<bool(const QV_path&)>& take)
+{
+    for (int tries = 0; tries < temporary_name_tries; ++tries) {
+        QV_path name = qv_temporary_name_beside(path);
+        if (take(name))
+            return name;
+        if (!name_taken(GetLastError()))
+            return QV_path();
+    }
+    SetLastError(ERROR_FILE_EXISTS);
+    return QV_path();
 }
 
 DWORD qv_copy_file_replacing(const QV_path& source, const QV_path& destination,

@@ -32,3 +32,9 @@ DWORD qv_copy_file_replacing(const QV_path& source, const QV_path& destination,
 // caller creates the file exclusively and asks again when the name is taken.
 QV_path qv_temporary_name_beside(const QV_path& path);
 
+// Hands take() fresh temporary names beside path until it takes one that was free
+// (take creates or moves a file there exclusively, answering false with the last
+// error set when it cannot). Gives the name taken; on failure the empty path, with
+// the last error of take, or ERROR_FILE_EXISTS when every name tried was taken.
+QV_path qv_take_temporary_name_beside(const QV_path& path, const std::function<bool(const QV_path&)>& take);
+

@@ -89,15 +89,11 @@ Set_aside set_aside(const QV_path& old, const QV_path& source, const QV_path& fr
     if (!old.exists() || !old.is_file() || read_only(old) || !may_remove(old, source, from))
         return {};
     QV_path extended = qv_extended_path(old);
-    for (int tries = 0; tries < 100; ++tries) {
-        QV_path aside = qv_temporary_name_beside(old);
-        if (qv_move_file(extended.c_str(), aside.c_str(), 0))
-            return {old, aside};
-        DWORD error = GetLastError();
-        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS)
-            break;
-    }
-    return {};
+    QV_path aside = qv_take_temporary_name_beside(
+        old, [&extended](const QV_path& name) { return qv_move_file(extended.c_str(), name.c_str(), 0) != FALSE; });
+    if (!aside.has_text())
+        return {};
+    return {old, aside};
 }
 
 // After a good copy the set-aside file goes; one that stays is only traced, as
