@@ -1,5 +1,7 @@
 #include "base/qv_os.h"
 
+#include <winternl.h>
+
 #include <cerrno>
 #include <io.h>
 #include <share.h>
@@ -72,6 +74,7 @@ constexpr const char* CALL_NAMES[] = {
     "CreateFileW",       "CopyFileW",        "MoveFileExW",       "ReplaceFileW",   "DeleteFileW",
     "RemoveDirectoryW",  "CreateDirectoryW", "SetFileAttributesW", "FindFirstFileW", "FindNextFileW",
     "ReadFile",          "WriteFile",        "GetFileInformationByHandleEx", "SetFileInformationByHandle",
+    "NtCreateFile",
     "RegCreateKeyExW",   "RegSetValueExW",   "RegDeleteValueW",   "RegDeleteKeyW",    "RegDeleteKeyExW",
     "_sopen",             "_read",            "_write",
 };
@@ -169,6 +172,46 @@ BOOL qv_set_file_info(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, void* info, D
 {
     return guarded(QV_os_call::set_file_info, FALSE,
                    [&] { return SetFileInformationByHandle(file, kind, info, size); });
+}
+
+namespace {
+
+HANDLE open_relative(HANDLE folder, const wchar_t* name, size_t name_length, ACCESS_MASK access, ULONG share,
+                     ULONG disposition, ULONG options, bool* created)
+{
+    if (name_length > 0x7FFF) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return INVALID_HANDLE_VALUE;
+    }
+    UNICODE_STRING text;
+    text.Buffer = const_cast<wchar_t*>(name);
+    text.Length = static_cast<USHORT>(name_length * sizeof(wchar_t));
+    text.MaximumLength = text.Length;
+    OBJECT_ATTRIBUTES object;
+    InitializeObjectAttributes(&object, &text, OBJ_CASE_INSENSITIVE, folder, nullptr);
+    IO_STATUS_BLOCK io{};
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    NTSTATUS status = NtCreateFile(&handle, access | SYNCHRONIZE, &object, &io, nullptr, FILE_ATTRIBUTE_NORMAL,
+                                   share, disposition, options | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+    if (status < 0) {
+        SetLastError(RtlNtStatusToDosError(status));
+        return INVALID_HANDLE_VALUE;
+    }
+    if (created)
+        *created = io.Information == FILE_CREATED;
+    return handle;
+}
+
+} // namespace
+
+HANDLE qv_open_relative(HANDLE folder, const wchar_t* name, size_t name_length, ACCESS_MASK access, ULONG share,
+                        ULONG disposition, ULONG options, bool* created)
+{
+    if (created)
+        *created = false;
+    return guarded(QV_os_call::open_relative, INVALID_HANDLE_VALUE, [&] {
+        return open_relative(folder, name, name_length, access, share, disposition, options, created);
+    });
 }
 
 LONG qv_reg_create_key(HKEY root, LPCWSTR path, DWORD reserved, LPWSTR key_class, DWORD options, REGSAM access,

@@ -26,6 +26,7 @@ enum class QV_os_call : unsigned char {
     write_file,
     file_info,
     set_file_info,
+    open_relative,
     reg_create_key,
     reg_set_value,
     reg_delete_value,
@@ -71,6 +72,19 @@ BOOL qv_write_file(HANDLE file, const void* buffer, DWORD size, DWORD* written, 
 BOOL qv_file_info(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, void* info, DWORD size);
 // SetFileInformationByHandle: a rename or a deletion through a held handle.
 BOOL qv_set_file_info(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, void* info, DWORD size);
+
+// NtCreateFile of `name` (one component, name_length characters, not terminated
+// necessarily) relative to the open folder `folder`: the system resolves that one
+// name inside that folder and nothing else, so a folder renamed or replaced after
+// it was opened cannot send the open elsewhere. disposition and options are
+// NtCreateFile's (FILE_OPEN, FILE_CREATE, FILE_OPEN_REPARSE_POINT,
+// FILE_DIRECTORY_FILE...); SYNCHRONIZE and FILE_SYNCHRONOUS_IO_NONALERT are always
+// added, so the handle reads and writes like one from CreateFileW. On success
+// *created (when given) tells whether the call created the file. On failure:
+// INVALID_HANDLE_VALUE, the last error the Win32 error of the status, *created
+// false.
+HANDLE qv_open_relative(HANDLE folder, const wchar_t* name, size_t name_length, ACCESS_MASK access, ULONG share,
+                        ULONG disposition, ULONG options, bool* created = nullptr);
 
 LONG qv_reg_create_key(HKEY root, LPCWSTR path, DWORD reserved, LPWSTR key_class, DWORD options, REGSAM access,
                        LPSECURITY_ATTRIBUTES security, HKEY* key, DWORD* disposition);

@@ -115,4 +115,37 @@ TEST_F(QvOs, RegistryAndDescriptorCallsFailInTheirOwnShape)
     _close(descriptor);
 }
 
+// One name inside the held folder: created only when asked and absent, found by
+// the same name, never reached through a second component.
+TEST_F(QvOs, RelativeOpenResolvesOneNameInsideTheHeldFolder)
+{
+    std::wstring folder_path = path_.substr(0, path_.rfind(L'\\'));
+    std::wstring name = path_.substr(path_.rfind(L'\\') + 1);
+    HANDLE folder = CreateFileW(folder_path.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    ASSERT_NE(folder, INVALID_HANDLE_VALUE);
+    const ACCESS_MASK access = GENERIC_READ | GENERIC_WRITE;
+    bool created = false;
+    HANDLE file = qv_open_relative(folder, name.c_str(), name.size(), access, 0, FILE_CREATE, 0, &created);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(created);
+    DWORD written = 0;
+    EXPECT_TRUE(WriteFile(file, "abc", 3, &written, nullptr));  // synchronous, as from CreateFileW
+    CloseHandle(file);
+    created = true;
+    SetLastError(0);
+    EXPECT_EQ(qv_open_relative(folder, name.c_str(), name.size(), access, 0, FILE_CREATE, 0, &created),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
+    EXPECT_FALSE(created);
+    file = qv_open_relative(folder, name.c_str(), name.size(), access, 0, FILE_OPEN, 0, &created);
+    EXPECT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(created);
+    CloseHandle(file);
+    CloseHandle(folder);
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    ASSERT_TRUE(GetFileAttributesExW(path_.c_str(), GetFileExInfoStandard, &data));
+    EXPECT_EQ(data.nFileSizeLow, 3u);
+}
+
 } // namespace
