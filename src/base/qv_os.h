@@ -81,8 +81,9 @@ BOOL qv_set_file_info(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, void* info, D
 // FILE_DIRECTORY_FILE...); SYNCHRONIZE and FILE_SYNCHRONOUS_IO_NONALERT are always
 // added, so the handle reads and writes like one from CreateFileW. On success
 // *created (when given) tells whether the call created the file. On failure:
-// INVALID_HANDLE_VALUE, the last error the Win32 error of the status, *created
-// false.
+// INVALID_HANDLE_VALUE, the last error the Win32 error of the status (RtlNtStatusToDosError:
+// an exclusive create of a taken name gives ERROR_ALREADY_EXISTS, where CreateFileW
+// would say ERROR_FILE_EXISTS), *created false.
 HANDLE qv_open_relative(HANDLE folder, const wchar_t* name, size_t name_length, ACCESS_MASK access, ULONG share,
                         ULONG disposition, ULONG options, bool* created = nullptr);
 

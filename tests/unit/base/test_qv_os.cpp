@@ -136,7 +136,7 @@ TEST_F(QvOs, RelativeOpenResolvesOneNameInsideTheHeldFolder)
     SetLastError(0);
     EXPECT_EQ(qv_open_relative(folder, name.c_str(), name.size(), access, 0, FILE_CREATE, 0, &created),
               INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));  // the status's own error, not CreateFileW's 80
     EXPECT_FALSE(created);
     file = qv_open_relative(folder, name.c_str(), name.size(), access, 0, FILE_OPEN, 0, &created);
     EXPECT_NE(file, INVALID_HANDLE_VALUE);
