@@ -53,8 +53,10 @@ grep -aqE 'stopped at step (3[0-9]|[45][0-9]): [A-Za-z]' "$WORK/ctrl_c" \
 # The dialog, loaded as the program loads it (from the system folder only); Cancel pressed.
 "$WINE" "$BIN/progress_drive.exe" bytes 200 50 --gui --press-cancel </dev/null >"$WORK/gui" 2>&1
 grep -aqE '^stopped at step [0-9]+: ' "$WORK/gui" || fail "Cancel in the dialog did not stop the work: $(cat -v "$WORK/gui")"
-grep -aq '^\[progress dialog\] Velmora Orrisguard' "$WORK/gui" \
-    || fail "no progress dialog (no DISPLAY?): $(cat -v "$WORK/gui")"
+seen_at=$(sed -n 's/^\[progress dialog at step \([0-9]*\)\] Velmora Orrisguard.*/\1/p' "$WORK/gui")
+[ -n "$seen_at" ] || fail "no progress dialog (no DISPLAY?): $(cat -v "$WORK/gui")"
+# 50 ms a step: a dialog shown after a second is not seen before the 15th step.
+[ -n "$seen_at" ] && [ "$seen_at" -lt 15 ] && fail "the dialog came at step $seen_at, within the first second"
 
 rm -rf "$WORK"
 [ "$FAILURES" -eq 0 ] && echo "progress_console: all cases passed"

@@ -9,8 +9,10 @@
 // one removed entry. --ctrl-c-at sends Ctrl+C to its own console before that
 // step; --say-at writes a line to standard output before that step, as a command
 // that reports during its work. --press-cancel waits for the progress dialog,
-// presses its Cancel button as a person would, and writes what the dialog showed
-// after the result ("[progress dialog]", its caption and lines, "[Cancel]").
+// presses its Cancel button as a person would, and writes after the result the
+// step the dialog was first seen at and what it showed ("[progress dialog at step
+// <n>]", its caption and lines, "[Cancel]"). Every step lasts at least its ms, so
+// a dialog seen at step n came after at least n - 1 of them.
 #include "base/qv_progress.h"
 #include "base/qv_system_library.h"
 #include "base/qv_system_message.h"
@@ -21,6 +23,7 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include <atomic>
 #include <cwchar>
 #include <string>
 #include <thread>
@@ -40,6 +43,7 @@ struct Drive {
 };
 
 DWORD g_step_ms = 0;
+std::atomic<int> g_step{0};  // the step the work is at, for the watching thread
 void slow_step()
 {
     Sleep(g_step_ms);
@@ -74,6 +78,7 @@ int run(const Drive& drive)
     bool bytes = drive.unit == QV_progress_unit::bytes;
     ULONGLONG total = bytes ? STEP_BYTES * static_cast<ULONGLONG>(drive.steps) : 0;
     for (int i = 1; i <= drive.steps; ++i) {
+        g_step = i;
         if (i == drive.ctrl_c_at)
             GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
         if (i == drive.say_at)
@@ -93,9 +98,10 @@ std::wstring press_cancel()
         std::vector<HWND> found = qv_find_progress_dialogs(GetCurrentProcessId());
         if (found.empty())
             continue;
+        std::wstring seen = L"[progress dialog at step " + std::to_wstring(g_step) + L"] ";
         Sleep(100);  // lets the dialog lay out its lines
         std::wstring text = qv_progress_dialog_text(found.front());
-        return qv_press_cancel(found.front()) ? L"[progress dialog] " + text + L"\n[Cancel]\n" : std::wstring();
+        return qv_press_cancel(found.front()) ? seen + text + L"\n[Cancel]\n" : std::wstring();
     }
     return {};
 }
