@@ -1,6 +1,7 @@
 #include "shell/dx_shell_output.h"
 
 #include "base/qv_message_box.h"
+#include "base/qv_progress.h"
 #include "base/qv_string.h"
 
 #include <cstring>
@@ -26,6 +27,7 @@ void write_bytes(HANDLE out, const char* bytes, size_t count)
 
 void write_wide(DWORD which, const wchar_t* text)
 {
+    qv_progress_erase_console_line();
     HANDLE out = GetStdHandle(which);
     if (!text || out == nullptr || out == INVALID_HANDLE_VALUE)
         return;
@@ -42,6 +44,7 @@ void write_wide(DWORD which, const wchar_t* text)
 
 void write_narrow(DWORD which, const char* text)
 {
+    qv_progress_erase_console_line();
     HANDLE out = GetStdHandle(which);
     if (text && out != nullptr && out != INVALID_HANDLE_VALUE)
         write_bytes(out, text, std::strlen(text));

@@ -5,7 +5,9 @@
 // Console text is written as it stands: 8-bit text byte for byte, with "\n" kept
 // as a single line feed (no CRLF translation), whether standard output is a
 // console, a pipe or a file. Wide text goes to a console as UTF-16
-// (WriteConsoleW) and to a pipe or file converted to the ANSI code page.
+// (WriteConsoleW) and to a pipe or file converted to the ANSI code page. A
+// progress line on the console (base/qv_progress.h) is erased before any text
+// is written, so the text starts on a clean line.
 
 #include <windows.h>
 

@@ -2,6 +2,8 @@
 // Answers the message boxes that the running process shows itself: a thread
 // finds this process's dialogs (class #32770) by caption, reads their caption,
 // text and style, and presses OK. For tests that call a box function directly.
+// The system's progress dialog is a #32770 dialog too: the functions at the end
+// find it apart from the boxes and press its Cancel button.
 
 #include "qv_child.h"
 
@@ -33,3 +35,15 @@ private:
     std::vector<HWND> answered_;
     std::thread thread_;
 };
+
+// The visible progress dialogs of process pid: #32770 dialogs that hold a
+// progress bar (msctls_progress32) and a Cancel button, whatever their caption.
+std::vector<HWND> qv_find_progress_dialogs(DWORD pid);
+
+// A progress dialog's caption, then the text of each of its static controls
+// that holds any, top to bottom, one a line.
+std::wstring qv_progress_dialog_text(HWND dialog);
+
+// Presses the dialog's Cancel button as a click does (BM_CLICK); false when the
+// dialog has no Cancel button.
+bool qv_press_cancel(HWND dialog);
