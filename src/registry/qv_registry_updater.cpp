@@ -100,7 +100,7 @@ bool QV_registry_updater::text_in_force(const wchar_t* text, const Walk& walk)
     return set_cached_value(text) == ERROR_SUCCESS;
 }
 
-LONG QV_registry_updater::before_write(const QV_policy_value& row)
+LONG QV_registry_updater::before_write(const QV_policy_value& row, const QV_string& value_text)
 {
     if (gate_failure != ERROR_SUCCESS)
         return gate_failure;
@@ -114,7 +114,18 @@ LONG QV_registry_updater::before_write(const QV_policy_value& row)
         gate_failure = clear_cached_value();
         cache_cleared = gate_failure == ERROR_SUCCESS;
     }
-    return gate_failure;
+    return gate_failure != ERROR_SUCCESS ? gate_failure : follow_up(row, value_text);
+}
+
+// Made before the row's own value, which thereby stands for both: a run that fails
+// or ends in between leaves the row still to change.
+LONG QV_registry_updater::follow_up(const QV_policy_value& row, const QV_string& value_text)
+{
+    if (row.kind == QV_POLICY_KIND_SZ && row.code.equals(L"CSN"))
+        return apply_case_sensitive_notifications(value_text);
+    if (row.kind == QV_POLICY_KIND_DWORD && row.code.equals(L"PTP"))
+        return apply_page_file_rule(value_text);
+    return ERROR_SUCCESS;
 }
 
 void QV_registry_updater::apply_token(const QV_policy_token& token, Walk& walk, bool& restart_needed,
@@ -143,7 +154,7 @@ void QV_registry_updater::apply_token(const QV_policy_token& token, Walk& walk, 
 }
 
 // A follow-up rule that fails leaves the text short of what it asks, like a value
-// that could not be written.
+// that could not be written (the rules make the follow-ups, see before_write).
 bool QV_registry_updater::apply_row(const QV_policy_value& row, const QV_string& value_text,
                                     bool& registry_failed, QV_memory_policies* memory_policies)
 {
@@ -157,13 +168,9 @@ bool QV_registry_updater::apply_row(const QV_policy_value& row, const QV_string&
             break;
         }
         result = update_sz(row, value_text, changed);
-        if (changed && csn)
-            result = apply_case_sensitive_notifications(value_text);
         break;
     case QV_POLICY_KIND_DWORD:
         result = update_dword(row, value_text, changed);
-        if (changed && row.code.equals(L"PTP"))
-            result = apply_page_file_rule(value_text);
         break;
     case QV_POLICY_KIND_MULTI_SZ:
         result = update_multi_sz(row, value_text, changed);

@@ -81,9 +81,12 @@ private:
     enum class Restart_rule { by_row, always, never };
     static Restart_rule restart_rule_of(const wchar_t* text);
     // Asked by every rule right before it writes: makes the reboot request when this
-    // row's change needs one and removes the cached text, once each. A failure is
-    // kept and answered to every later write, so nothing more is written.
-    LONG before_write(const QV_policy_value& row);
+    // row's change needs one and removes the cached text, once each, then makes the
+    // row's follow-up writes. A failure is answered and the row is not written, so the
+    // next run finds it still to change and makes its follow-ups again; a failure of
+    // the request or the cache is kept for every later write, so nothing more is written.
+    LONG before_write(const QV_policy_value& row, const QV_string& value_text);
+    LONG follow_up(const QV_policy_value& row, const QV_string& value_text);
     LONG clear_cached_value();
     bool text_in_force(const wchar_t* text, const Walk& walk);
 

@@ -44,7 +44,7 @@ LONG QV_registry_updater::update_sz(const QV_policy_value& row, const QV_string&
         found_in_force = found_in_force || !exists;
         if (!exists)
             return ERROR_SUCCESS;
-        if (LONG gate = before_write(row))
+        if (LONG gate = before_write(row, value_text))
             return gate;
         QV_reg_sz_entry entry(0, row.root, row.key_path, row.value_name, QV_string());
         LONG result = entry.uninstall();
@@ -59,7 +59,7 @@ LONG QV_registry_updater::update_sz(const QV_policy_value& row, const QV_string&
         found_in_force = true;
         return ERROR_SUCCESS;
     }
-    if (LONG gate = before_write(row))
+    if (LONG gate = before_write(row, value_text))
         return gate;
     QV_reg_sz_entry entry(0, row.root, row.key_path, row.value_name, value_text);
     LONG result = entry.install();
@@ -82,7 +82,7 @@ LONG QV_registry_updater::update_dword(const QV_policy_value& row, const QV_stri
         found_in_force = found_in_force || presence == ERROR_FILE_NOT_FOUND;
         if (presence != ERROR_SUCCESS)
             return presence == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : presence;
-        if (LONG gate = before_write(row))
+        if (LONG gate = before_write(row, value_text))
             return gate;
         QV_reg_dword_entry entry(0, row.root, row.key_path, row.value_name, 0, 0);
         LONG result = entry.uninstall();
@@ -106,7 +106,7 @@ LONG QV_registry_updater::update_dword(const QV_policy_value& row, const QV_stri
         found_in_force = true;
         return ERROR_SUCCESS;
     }
-    if (LONG gate = before_write(row))
+    if (LONG gate = before_write(row, value_text))
         return gate;
     QV_reg_dword_entry entry(0, row.root, row.key_path, row.value_name, n, 0);
     LONG result = entry.install();
@@ -134,7 +134,7 @@ LONG QV_registry_updater::update_multi_sz(const QV_policy_value& row, const QV_s
         found_in_force = found_in_force || there == ERROR_FILE_NOT_FOUND;
         if (there != ERROR_SUCCESS)
             return there;   // 2 when the value is not there: nothing was left undone
-        if (LONG gate = before_write(row))
+        if (LONG gate = before_write(row, value_text))
             return gate;
         LONG result = qv_reg_delete_value(key.get(), row.value_name.c_str());
         if (result == ERROR_SUCCESS) {
@@ -155,7 +155,7 @@ LONG QV_registry_updater::update_multi_sz(const QV_policy_value& row, const QV_s
         found_in_force = true;
         return ERROR_SUCCESS;
     }
-    if (LONG gate = before_write(row))
+    if (LONG gate = before_write(row, value_text))
         return gate;
     std::vector<wchar_t> data = qv_multi_sz_data(entries);
     LONG result = qv_reg_set_value(key.get(), row.value_name.c_str(), 0, REG_MULTI_SZ,
@@ -188,7 +188,7 @@ LONG QV_registry_updater::update_boolean_memory_policy(const QV_policy_value& ro
     bool in_form = stored.number(old_number);
     bool old = in_form && old_number != 0;
     QV_reg_dword_entry entry(0, row.root, row.key_path, row.value_name, b ? 1 : 0, 0);
-    LONG result = before_write(row);
+    LONG result = before_write(row, value_text);
     if (result == ERROR_SUCCESS)
         result = entry.install();
     if (result != ERROR_SUCCESS) {
