@@ -77,6 +77,7 @@ constexpr const char* CALL_NAMES[] = {
     "NtCreateFile",
     "RegCreateKeyExW",   "RegSetValueExW",   "RegDeleteValueW",   "RegDeleteKeyW",    "RegDeleteKeyExW",
     "_sopen",             "_read",            "_write",
+    "RegOpenKeyExW",     "RegQueryValueExW",
 };
 static_assert(sizeof CALL_NAMES / sizeof CALL_NAMES[0] == static_cast<size_t>(QV_os_call::count));
 
@@ -256,4 +257,15 @@ int qv_fd_read(int descriptor, void* buffer, unsigned int count)
 int qv_fd_write(int descriptor, const void* buffer, unsigned int count)
 {
     return guarded_fd(QV_os_call::fd_write, ENOSPC, [&] { return _write(descriptor, buffer, count); });
+}
+
+LONG qv_reg_open_key(HKEY root, LPCWSTR path, DWORD options, REGSAM access, HKEY* key)
+{
+    return guarded_reg(QV_os_call::reg_open_key, [&] { return RegOpenKeyExW(root, path, options, access, key); });
+}
+
+LONG WINAPI qv_reg_query_value_ex(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size)
+{
+    return guarded_reg(QV_os_call::reg_query_value,
+                       [&] { return RegQueryValueExW(key, name, reserved, type, data, size); });
 }

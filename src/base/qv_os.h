@@ -35,6 +35,8 @@ enum class QV_os_call : unsigned char {
     fd_open,
     fd_read,
     fd_write,
+    reg_open_key,
+    reg_query_value,
     count
 };
 
@@ -100,3 +102,9 @@ LONG qv_reg_delete_key_ex(HKEY root, LPCWSTR path, REGSAM view, DWORD reserved);
 int qv_fd_open(const char* name, int flags, int share, int mode);
 int qv_fd_read(int descriptor, void* buffer, unsigned int count);
 int qv_fd_write(int descriptor, const void* buffer, unsigned int count);
+
+// The reads whose answer decides a registry change (is the value there, what does
+// it hold), so that a test can fail them too.
+LONG qv_reg_open_key(HKEY root, LPCWSTR path, DWORD options, REGSAM access, HKEY* key);
+LONG WINAPI qv_reg_query_value_ex(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                                  LPDWORD size);

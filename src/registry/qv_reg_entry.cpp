@@ -53,7 +53,7 @@ LONG QV_reg_entry::open_key(DWORD view, HKEY root, const wchar_t* key_path, QV_r
     static const wchar_t* const NAME = L"QV_reg_entry::open_key";
     REGSAM mask = (read_only ? QV_REG_READ_ACCESS : QV_REG_UPDATE_ACCESS) | view_flag(view);
     const wchar_t* path = key_path ? key_path : L"";
-    LONG result = RegOpenKeyExW(root, path, 0, mask, key.put());
+    LONG result = qv_reg_open_key(root, path, 0, mask, key.put());
     if (result == ERROR_SUCCESS) {
         qv_trace_printf(NAME, L"Successfully opened registry key, samDesired %08X root: %s name %s\n",
                         mask, root_name(root), path);

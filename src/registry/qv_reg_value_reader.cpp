@@ -1,5 +1,6 @@
 #include "registry/qv_reg_value_reader.h"
 
+#include "base/qv_os.h"
 #include "registry/qv_policy_text.h"
 #include "registry/qv_reg_entry.h"
 
@@ -7,7 +8,7 @@
 #include <cwchar>
 #include <string>
 
-LONG(WINAPI* qv_reg_query_value)(HKEY, LPCWSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD) = RegQueryValueExW;
+LONG(WINAPI* qv_reg_query_value)(HKEY, LPCWSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD) = qv_reg_query_value_ex;
 
 namespace {
 
@@ -109,11 +110,17 @@ QV_reg_value_reader::QV_reg_value_reader(DWORD view_, HKEY root_, const QV_strin
 
 bool QV_reg_value_reader::exists() const
 {
+    return presence() == ERROR_SUCCESS;
+}
+
+LONG QV_reg_value_reader::presence() const
+{
     QV_reg_key key;
-    if (QV_reg_entry::open_key(view, root, key_path.c_str(), key, false) != ERROR_SUCCESS)
-        return false;
+    LONG result = QV_reg_entry::open_key(view, root, key_path.c_str(), key, false);
+    if (result != ERROR_SUCCESS)
+        return result;
     DWORD size = 0;
-    return RegQueryValueExW(key.get(), value_name.c_str(), nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS;
+    return qv_reg_query_value_ex(key.get(), value_name.c_str(), nullptr, nullptr, nullptr, &size);
 }
 
 QV_string QV_reg_value_reader::get_text() const

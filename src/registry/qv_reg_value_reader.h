@@ -17,6 +17,9 @@ public:
 
     // True when the key opens for update and the value is there.
     bool exists() const;
+    // 0 when the value is there, ERROR_FILE_NOT_FOUND when it or its key is not,
+    // any other code when that could not be told (a key denied for update, say).
+    LONG presence() const;
     // REG_SZ and REG_EXPAND_SZ unchanged (no expansion), REG_MULTI_SZ with each NUL
     // shown as ";", REG_DWORD in unsigned decimal; anything else is the empty text.
     QV_string get_text() const;

@@ -40,7 +40,7 @@ bool QV_registry_updater::case_sensitive_text_usable(const QV_string& value_text
     return !sets_a_time(text[0]) || qv_leading_decimal(text + 1, ignored);
 }
 
-void QV_registry_updater::apply_case_sensitive_notifications(const QV_string& value_text)
+LONG QV_registry_updater::apply_case_sensitive_notifications(const QV_string& value_text)
 {
     const wchar_t* text = qv_text_of(value_text);
     DWORD time_between = 0;
@@ -49,31 +49,43 @@ void QV_registry_updater::apply_case_sensitive_notifications(const QV_string& va
     case L'a':
     case L'D':
     case L'd':
-        if (qv_leading_decimal(text + 1, time_between))
-            set_case_sensitive_notifications(1, (text[0] == L'A' || text[0] == L'a') ? 1 : 0, time_between);
-        break;
+        if (!qv_leading_decimal(text + 1, time_between))
+            return ERROR_SUCCESS;   // such a text is never stored (case_sensitive_text_usable)
+        return set_case_sensitive_notifications(1, (text[0] == L'A' || text[0] == L'a') ? 1 : 0, time_between);
     case L'N':
     case L'n':
-        set_case_sensitive_notifications(0, 0, 0);
-        break;
+        return set_case_sensitive_notifications(0, 0, 0);
     case L'-':
-        delete_all_case_sensitive_notifications();
-        break;
+        return delete_all_case_sensitive_notifications();
     default:
-        break;
+        return ERROR_SUCCESS;
     }
 }
 
-void QV_registry_updater::set_case_sensitive_notifications(DWORD show_warning, DWORD show_again,
-                                                           DWORD time_between)
+namespace {
+
+// The first failure of several steps that all run.
+void keep_first(LONG& first, LONG result)
 {
-    set_case_sensitive_notifications_reg_dword(SHOW_WARNING, show_warning);
-    set_case_sensitive_notifications_reg_dword(SHOW_AGAIN_CHOICE, show_again);
-    set_case_sensitive_notifications_reg_dword(TIME_BETWEEN, time_between);
+    if (first == ERROR_SUCCESS)
+        first = result;
 }
 
-void QV_registry_updater::delete_all_case_sensitive_notifications()
+} // namespace
+
+// All three are set even after a failure, so that as few as possible stay stale.
+LONG QV_registry_updater::set_case_sensitive_notifications(DWORD show_warning, DWORD show_again,
+                                                           DWORD time_between)
 {
+    LONG first = set_case_sensitive_notifications_reg_dword(SHOW_WARNING, show_warning);
+    keep_first(first, set_case_sensitive_notifications_reg_dword(SHOW_AGAIN_CHOICE, show_again));
+    keep_first(first, set_case_sensitive_notifications_reg_dword(TIME_BETWEEN, time_between));
+    return first;
+}
+
+LONG QV_registry_updater::delete_all_case_sensitive_notifications()
+{
+    LONG first = ERROR_SUCCESS;
     DWORD longest = 0;
     if (RegQueryInfoKeyW(HKEY_USERS, nullptr, nullptr, nullptr, nullptr, &longest, nullptr, nullptr, nullptr,
                          nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
@@ -83,48 +95,62 @@ void QV_registry_updater::delete_all_case_sensitive_notifications()
             if (RegEnumKeyExW(HKEY_USERS, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr) !=
                 ERROR_SUCCESS)
                 break;
-            delete_user_case_sensitive_notifications_reg_dword(name.data(), SHOW_WARNING);
-            delete_user_case_sensitive_notifications_reg_dword(name.data(), LAST_SHOWN);
+            keep_first(first, delete_user_case_sensitive_notifications_reg_dword(name.data(), SHOW_WARNING));
+            keep_first(first, delete_user_case_sensitive_notifications_reg_dword(name.data(), LAST_SHOWN));
         }
     }
-    delete_case_sensitive_notifications_reg_dword(SHOW_WARNING);
-    delete_case_sensitive_notifications_reg_dword(SHOW_AGAIN_CHOICE);
-    delete_case_sensitive_notifications_reg_dword(TIME_BETWEEN);
+    keep_first(first, delete_case_sensitive_notifications_reg_dword(SHOW_WARNING));
+    keep_first(first, delete_case_sensitive_notifications_reg_dword(SHOW_AGAIN_CHOICE));
+    keep_first(first, delete_case_sensitive_notifications_reg_dword(TIME_BETWEEN));
+    return first;
 }
 
-void QV_registry_updater::set_case_sensitive_notifications_reg_dword(const wchar_t* name, DWORD value)
+LONG QV_registry_updater::set_case_sensitive_notifications_reg_dword(const wchar_t* name, DWORD value)
 {
     QV_reg_dword_entry entry(0, HKEY_LOCAL_MACHINE, QV_KD_SERVICE_KEY, name, value, 0);
     LONG result = entry.install();
     if (result != ERROR_SUCCESS)
         qv_trace_printf(L"QV_registry_updater::set_case_sensitive_notifications_reg_dword",
                         L"Failed to set %s to %d %ld\n", name, value, result);
+    return result;
 }
 
-void QV_registry_updater::delete_case_sensitive_notifications_reg_dword(const wchar_t* name)
+LONG QV_registry_updater::delete_case_sensitive_notifications_reg_dword(const wchar_t* name)
 {
     QV_reg_dword_entry entry(0, HKEY_LOCAL_MACHINE, QV_KD_SERVICE_KEY, name, 0, 0);
     LONG result = entry.uninstall();
     if (result != ERROR_SUCCESS)
         qv_trace_printf(L"QV_registry_updater::delete_case_sensitive_notifications_reg_dword",
                         L"Failed to delete %s %ld\n", name, result);
+    return result;
 }
 
-void QV_registry_updater::delete_user_case_sensitive_notifications_reg_dword(const wchar_t* user_key_name,
+LONG QV_registry_updater::delete_user_case_sensitive_notifications_reg_dword(const wchar_t* user_key_name,
                                                                              const wchar_t* name)
 {
     QV_string key_path = QV_string(user_key_name) + L"\\" + QV_PRODUCT_SETTINGS_KEY;
     QV_reg_dword_entry entry(0, HKEY_USERS, key_path, name, 0, 0);
-    if (entry.uninstall() == ERROR_SUCCESS)
+    LONG result = entry.uninstall();
+    if (result == ERROR_SUCCESS)
         qv_trace_printf(L"QV_registry_updater::delete_user_case_sensitive_notifications_reg_dword",
                         L"Deleted %s %s\n", qv_text_of(key_path), name);
+    return result;
 }
 
-void QV_registry_updater::set_delete_pagefile()
+LONG QV_registry_updater::apply_page_file_rule(const QV_string& value_text)
+{
+    DWORD n = 0;
+    if (qv_leading_decimal(qv_text_of(value_text), n) && n == 0)
+        return set_delete_pagefile();
+    return ERROR_SUCCESS;
+}
+
+LONG QV_registry_updater::set_delete_pagefile()
 {
     QV_reg_dword_entry entry(0, HKEY_LOCAL_MACHINE, MEMORY_MANAGEMENT_KEY, L"ClearPageFileAtShutdown", 1, 0);
     LONG result = entry.install();
     if (result != ERROR_SUCCESS)
         qv_trace_printf(L"QV_registry_updater::set_delete_pagefile", L"Failed to set pagefile delete value %ld\n",
                         result);
+    return result;
 }

@@ -22,6 +22,13 @@ bool asks_removal(const QV_string& value_text)
     return value_text.c_str() && value_text.c_str()[0] == L'-';
 }
 
+// Only "not found" makes a value absent; a key that cannot be read for another
+// reason is a failure, never taken as "nothing there".
+bool readable(LONG presence)
+{
+    return presence == ERROR_SUCCESS || presence == ERROR_FILE_NOT_FOUND;
+}
+
 } // namespace
 
 LONG QV_registry_updater::update_sz(const QV_policy_value& row, const QV_string& value_text, bool& changed)
@@ -29,10 +36,16 @@ LONG QV_registry_updater::update_sz(const QV_policy_value& row, const QV_string&
     if (value_text.is_empty())
         return ERROR_SUCCESS;
     QV_reg_value_reader reader = reader_of(row);
-    bool exists = reader.exists();
+    LONG presence = reader.presence();
+    if (!readable(presence))
+        return presence;
+    bool exists = presence == ERROR_SUCCESS;
     if (asks_removal(value_text)) {
+        found_in_force = found_in_force || !exists;
         if (!exists)
             return ERROR_SUCCESS;
+        if (LONG gate = before_write(row, value_text))
+            return gate;
         QV_reg_sz_entry entry(0, row.root, row.key_path, row.value_name, QV_string());
         LONG result = entry.uninstall();
         if (result == ERROR_SUCCESS) {
@@ -42,8 +55,12 @@ LONG QV_registry_updater::update_sz(const QV_policy_value& row, const QV_string&
         return result;
     }
     QV_reg_stored_value stored = exists ? reader.read() : QV_reg_stored_value();
-    if (stored.holds_text(value_text.c_str()))
+    if (stored.holds_text(value_text.c_str())) {
+        found_in_force = true;
         return ERROR_SUCCESS;
+    }
+    if (LONG gate = before_write(row, value_text))
+        return gate;
     QV_reg_sz_entry entry(0, row.root, row.key_path, row.value_name, value_text);
     LONG result = entry.install();
     if (result == ERROR_SUCCESS) {
@@ -61,8 +78,12 @@ LONG QV_registry_updater::update_dword(const QV_policy_value& row, const QV_stri
     QV_reg_value_reader reader = reader_of(row);
     const wchar_t* code = qv_text_of(row.code);
     if (asks_removal(value_text)) {
-        if (!reader.exists())
-            return ERROR_SUCCESS;
+        LONG presence = reader.presence();
+        found_in_force = found_in_force || presence == ERROR_FILE_NOT_FOUND;
+        if (presence != ERROR_SUCCESS)
+            return presence == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : presence;
+        if (LONG gate = before_write(row, value_text))
+            return gate;
         QV_reg_dword_entry entry(0, row.root, row.key_path, row.value_name, 0, 0);
         LONG result = entry.uninstall();
         if (result == ERROR_SUCCESS) {
@@ -75,12 +96,18 @@ LONG QV_registry_updater::update_dword(const QV_policy_value& row, const QV_stri
     DWORD n = 0;
     if (!qv_parse_decimal(value_text.c_str(), n) || n < row.min_value || n > row.max_value)
         return ERROR_SUCCESS;
-    QV_reg_stored_value stored = reader.exists() ? reader.read() : QV_reg_stored_value();
+    LONG presence = reader.presence();
+    if (!readable(presence))
+        return presence;
+    QV_reg_stored_value stored = presence == ERROR_SUCCESS ? reader.read() : QV_reg_stored_value();
     if (stored.holds_number(n)) {
         qv_trace_printf(NAME, L"RReq Got a DWORD %s update but the value (%i) is the same as the existing one.\n",
                         code, n);
+        found_in_force = true;
         return ERROR_SUCCESS;
     }
+    if (LONG gate = before_write(row, value_text))
+        return gate;
     QV_reg_dword_entry entry(0, row.root, row.key_path, row.value_name, n, 0);
     LONG result = entry.install();
     if (result == ERROR_SUCCESS) {
@@ -98,9 +125,17 @@ LONG QV_registry_updater::update_multi_sz(const QV_policy_value& row, const QV_s
         return ERROR_SUCCESS;
     QV_reg_key key;
     // A list value is never created in a missing key.
-    if (RegOpenKeyExW(row.root, row.key_path.c_str(), 0, QV_REG_UPDATE_ACCESS, key.put()) != ERROR_SUCCESS)
-        return ERROR_SUCCESS;
+    LONG opened = qv_reg_open_key(row.root, row.key_path.c_str(), 0, QV_REG_UPDATE_ACCESS, key.put());
+    if (opened != ERROR_SUCCESS)
+        return opened == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : opened;
     if (asks_removal(value_text)) {
+        DWORD size = 0;
+        LONG there = qv_reg_query_value_ex(key.get(), row.value_name.c_str(), nullptr, nullptr, nullptr, &size);
+        found_in_force = found_in_force || there == ERROR_FILE_NOT_FOUND;
+        if (there != ERROR_SUCCESS)
+            return there;   // 2 when the value is not there: nothing was left undone
+        if (LONG gate = before_write(row, value_text))
+            return gate;
         LONG result = qv_reg_delete_value(key.get(), row.value_name.c_str());
         if (result == ERROR_SUCCESS) {
             changed = true;
@@ -116,8 +151,12 @@ LONG QV_registry_updater::update_multi_sz(const QV_policy_value& row, const QV_s
         return ERROR_SUCCESS;
     }
     std::vector<std::wstring> entries = qv_policy_list_entries(value_text.c_str(), row.code.equals(L"EDD"));
-    if (QV_reg_stored_value(key.get(), row.value_name.c_str()).holds_entries(entries))
+    if (QV_reg_stored_value(key.get(), row.value_name.c_str()).holds_entries(entries)) {
+        found_in_force = true;
         return ERROR_SUCCESS;
+    }
+    if (LONG gate = before_write(row, value_text))
+        return gate;
     std::vector<wchar_t> data = qv_multi_sz_data(entries);
     LONG result = qv_reg_set_value(key.get(), row.value_name.c_str(), 0, REG_MULTI_SZ,
                                  reinterpret_cast<const BYTE*>(data.data()),
@@ -149,7 +188,9 @@ LONG QV_registry_updater::update_boolean_memory_policy(const QV_policy_value& ro
     bool in_form = stored.number(old_number);
     bool old = in_form && old_number != 0;
     QV_reg_dword_entry entry(0, row.root, row.key_path, row.value_name, b ? 1 : 0, 0);
-    LONG result = entry.install();
+    LONG result = before_write(row, value_text);
+    if (result == ERROR_SUCCESS)
+        result = entry.install();
     if (result != ERROR_SUCCESS) {
         qv_trace_printf(NAME, L"Failed to update boolean memory policy %s %s result %ld\n",
                         qv_text_of(row.key_path), qv_text_of(row.value_name), result);

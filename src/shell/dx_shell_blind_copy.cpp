@@ -5,12 +5,10 @@
 #include "shell/dx_shell_commands.h"
 
 #include "base/qv_file_replace.h"
-#include "base/qv_message_box.h"
 #include "base/qv_os.h"
-#include "base/qv_system_message.h"
 #include "base/qv_unique.h"
 #include "shell/dx_driver_com.h"
-#include "shell/dx_shell_output.h"
+#include "shell/dx_shell_system_error.h"
 #include "trace/qv_trace.h"
 
 #include <ole2.h>
@@ -151,21 +149,9 @@ void copy_special_info(const QV_path& from, const QV_path& to)
 // told, after the failure text (the same box in the GUI build).
 void report_copy_failure(bool gui, DWORD code, const QV_path& old, const QV_path& kept_as)
 {
-    QV_local system_text = qv_system_message(code);
-    auto* text = static_cast<const wchar_t*>(system_text.get());
-    QV_string shown = text ? QV_string(text) : QV_stringf(L"blind_copy failed Error: 0x%08x\n", code);
     QV_string kept = kept_as.has_text() ? QV_stringf(L"The older %s is kept as %s\n", old.c_str(), kept_as.c_str())
                                         : QV_string(L"");
-    if (gui) {
-        qv_error_box(shown + kept, QV_PRODUCT_CAPTION, nullptr, nullptr);
-        return;
-    }
-    if (text)
-        dx_shell_write_error_oem(text);
-    else
-        dx_shell_write_error(shown.c_str());
-    if (kept_as.has_text())
-        dx_shell_write_error(kept.c_str());
+    dx_shell_report_system_error(gui, code, L"blind_copy failed Error: 0x%08x\n", kept);
 }
 
 DWORD copy_file(const QV_path& from, const QV_path& to)

@@ -4,6 +4,7 @@
 
 #include "base/qv_os.h"
 #include "shell/dx_shell_output.h"
+#include "shell/dx_shell_system_error.h"
 #include "shell/dx_shell_trace_files.h"
 #include "trace/qv_trace.h"
 
@@ -29,16 +30,24 @@ const char DISABLED_CONSOLE[] =
     " LOGGING: The application has now stopped logging user mode events to the\n"
     "          TraceFile.qv files in the temp directories.\n"
     "------------------------------------------------------------------------------\n";
+// Shown when the system has no text for the error that kept a switch.
+const wchar_t ENABLE_FAILED[] = L"enable_user_mode_trace failed Error: 0x%08x\n";
+const wchar_t DISABLE_FAILED[] = L"disable_user_mode_trace failed Error: 0x%08x\n";
 
 // Every enable starts both files afresh, also when tracing is on already; a file
-// that is not there is no failure.
+// that is not there is no failure. A switch that cannot be written is: the user
+// is shown why instead of being told tracing is on.
 void enable_trace(bool gui)
 {
     QV_path user = dx_shell_user_trace_file();
     QV_path system = dx_shell_system_trace_file();
     qv_delete_file(user.c_str());
     qv_delete_file(system.c_str());
-    qv_enable_user_mode_trace();
+    DWORD failure = qv_enable_user_mode_trace();
+    if (failure != 0) {
+        dx_shell_report_system_error(gui, failure, ENABLE_FAILED);
+        return;
+    }
     QV_path system_long = system.long_path();
     QV_path user_long = user.long_path();
     if (gui)
@@ -50,7 +59,11 @@ void enable_trace(bool gui)
 // The files stay where they are, so that they can be gathered afterwards.
 void disable_trace(bool gui)
 {
-    qv_disable_user_mode_trace();
+    DWORD failure = qv_disable_user_mode_trace();
+    if (failure != 0) {
+        dx_shell_report_system_error(gui, failure, DISABLE_FAILED);
+        return;
+    }
     if (gui)
         dx_shell_notice_box(DISABLED_GUI);
     else

@@ -33,8 +33,13 @@ void qv_trace_failed_call(const wchar_t* function, const wchar_t* call, const wc
 inline constexpr const wchar_t* QV_LOGGING_KEY = L"Software\\Velmora\\Corvessa\\Logging";
 inline constexpr const wchar_t* QV_TRACE_SWITCH_VALUE = L"EnableUserModeTrace";
 void qv_trace_write(const wchar_t* text);
-void qv_enable_user_mode_trace();
-void qv_disable_user_mode_trace();
+// Both switch under HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE, a failure under one
+// root not stopping the other, then pause until every writer has re-read the
+// switch. Each gives 0 when every switch is as asked (enable: written; disable:
+// no longer on, read back when its removal failed), else the Win32 error of the
+// first root whose switch is not.
+DWORD qv_enable_user_mode_trace();
+DWORD qv_disable_user_mode_trace();
 
 // The module whose file name prefixes records of free functions; null names the
 // program's own executable.

@@ -2,6 +2,7 @@
 // trace on and off for the machine, and gathering the trace files into a cabinet.
 
 #include "e2e_support.h"
+#include "qv_machine_switch_denied.h"
 #include "qv_test_files.h"
 #include "qv_test_registry.h"
 #include "qv_trace_file.h"
@@ -230,6 +231,47 @@ TEST_F(UserModeTrace, DisableRemovesTheSwitchAndKeepsTheFiles)
         // The command's own records, written while tracing was still on, follow the old ones.
         EXPECT_EQ("USER RECORDS", read_bytes(qv_trace_file_path()).substr(0, 12));
         EXPECT_EQ("SYSTEM RECORDS", read_bytes(system_trace_file()));
+    }
+}
+
+std::wstring system_text(DWORD code)
+{
+    wchar_t text[512] = {};
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text, 512, nullptr);
+    return text;
+}
+
+// Without rights to the machine's key, neither command may claim the machine's
+// switch: each shows the system's text (standard error, or the product's error
+// box) and exits with 0; the user's switch is switched all the same.
+TEST_F(UserModeTrace, SwitchingWithoutRightsShowsTheSystemsText)
+{
+    struct Case {
+        const wchar_t* option;
+        bool enable;
+        bool gui;
+    };
+    for (const Case& c : {Case{L"-eut", true, false}, Case{L"-eut", true, true}, Case{L"-dut", false, false},
+                          Case{L"-dut", false, true}}) {
+        SCOPED_TRACE(narrow(c.option) + (c.gui ? " GUI build" : " console build"));
+        set_switch_directly(false);
+        if (!c.enable)
+            qv_set_trace_switch(HKEY_CURRENT_USER, 1);
+        QV_machine_switch_denied machine(!c.enable);
+        ASSERT_TRUE(machine.denied());
+        QV_run_result run = c.gui ? run_gui({c.option}) : run_console({c.option});
+        EXPECT_EQ(0u, run.exit_code);
+        EXPECT_EQ("", run.out);
+        if (c.gui) {
+            ASSERT_EQ(1u, run.boxes.size());
+            EXPECT_EQ(L"Velmora Orrisguard", run.boxes[0].caption);
+            EXPECT_EQ(system_text(ERROR_ACCESS_DENIED), run.boxes[0].text);
+        } else {
+            EXPECT_EQ(narrow(system_text(ERROR_ACCESS_DENIED)), run.err);
+            EXPECT_TRUE(run.boxes.empty());
+        }
+        EXPECT_EQ(c.enable, switch_on(HKEY_CURRENT_USER));
+        EXPECT_EQ(!c.enable, switch_on(HKEY_LOCAL_MACHINE));
     }
 }
 

@@ -29,11 +29,6 @@ const Known_hole KNOWN_HOLES[] = {
     // The driver's blind-copy names are deleted and copied in place, as the driver
     // expects them: a failed or cut copy loses the old one.
     {"blind_copy_suffixed_pair", "the destination name holds neither the old nor the new file"},
-    // The text is cached before the reboot request is made, and a run that changes
-    // no value caches nothing and requests nothing: a run cut short after its
-    // value writes loses the restart request (and the cache) for good. Not mended.
-    {"update_registry", "no reboot request"},
-    {"update_registry", "zrn_cache does not hold the text"},
 };
 
 bool is_known(const std::string& scenario, const std::string& line, std::vector<bool>& seen)

@@ -4,6 +4,7 @@
 
 #include "sweep.h"
 
+#include "qv_machine_switch_denied.h"
 #include "qv_sim_driver_state.h"
 #include "qv_trace_file.h"
 
@@ -258,30 +259,32 @@ private:
     unsigned kept_ = 0;
 };
 
-// The switch as every writer reads it: a loaded hive's logging key votes, or the
-// machine's when the hive has none.
-bool switch_on()
+// One root's switch as the writer reads it: a 4-byte REG_DWORD 1.
+bool root_switch_on(HKEY root)
 {
-    wchar_t hive[256];
-    for (DWORD index = 0; RegEnumKeyW(HKEY_USERS, index, hive, 256) == ERROR_SUCCESS; ++index) {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_USERS, (std::wstring(hive) + L"\\" + QV_LOGGING_KEY).c_str(), 0, KEY_QUERY_VALUE, &key)
-                != ERROR_SUCCESS
-            && RegOpenKeyExW(HKEY_LOCAL_MACHINE, QV_LOGGING_KEY, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-            continue;
-        DWORD type = 0, value = 0, size = sizeof value;
-        LONG read = RegQueryValueExW(key, L"EnableUserModeTrace", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
-        RegCloseKey(key);
-        if (read == ERROR_SUCCESS && type == REG_DWORD && size == 4 && value == 1)
-            return true;
-    }
-    return false;
+    DWORD type = 0, value = 0, size = sizeof value;
+    return RegGetValueW(root, QV_LOGGING_KEY, QV_TRACE_SWITCH_VALUE, RRF_RT_ANY, &type, &value, &size) == ERROR_SUCCESS
+           && type == REG_DWORD && size == 4 && value == 1;
 }
 
+// The system's text for code as the console build writes it to standard error.
+std::string system_text(DWORD code)
+{
+    wchar_t text[512] = {};
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text, 512, nullptr);
+    char bytes[1024] = {};
+    WideCharToMultiByte(CP_OEMCP, 0, text, -1, bytes, sizeof bytes, nullptr, nullptr);
+    return bytes;
+}
+
+// -eut and -dut say what became of the switch: the success text only when both
+// roots' switches are as asked, else the system's text on standard error. Without
+// rights (the machine's key denied to writes) the machine's switch can never be
+// as asked, and the user's is switched all the same.
 class Switch : public Sweep_scenario {
 public:
-    Switch(const wchar_t* name, bool enable, const char* said)
-        : Sweep_scenario(name), enable_(enable), said_(said) {}
+    Switch(const wchar_t* name, bool enable, const char* said, bool denied = false)
+        : Sweep_scenario(name), enable_(enable), said_(said), denied_(denied) {}
 
     void prepare() override
     {
@@ -289,6 +292,9 @@ public:
             qv_set_trace_switch(HKEY_CURRENT_USER, 1);
             qv_set_trace_switch(HKEY_LOCAL_MACHINE, 1);
         }
+        machine_.reset();  // lifts the last run's denial before the next is made
+        if (denied_)
+            machine_ = std::make_unique<QV_machine_switch_denied>(!enable_);
         sweep_write(dx_shell_user_trace_file().c_str(), earlier_trace());
     }
 
@@ -296,24 +302,49 @@ public:
 
     std::string broken(const Sweep_run& run) override
     {
+        if (run.ended)
+            return "";
         bool said = run.out.find(said_) != std::string::npos;
-        if (!run.ended && said && switch_on() != enable_)
-            return std::string("it says \"") + said_ + "\" but the switch is " + (enable_ ? "off" : "on") + "; ";
-        return "";
+        if (said != run.err.empty())
+            return std::string(said ? "both \"" : "neither \"") + said_ + "\" and a failure shown; ";
+        return said ? not_as_said() : "";
     }
 
     std::string incomplete(const Sweep_run& run) override
     {
-        if (run.out.find(said_) == std::string::npos || switch_on() != enable_)
-            return "the switch is not " + std::string(enable_ ? "on" : "off") + " with the text shown; ";
-        return "";
+        bool said = run.out.find(said_) != std::string::npos;
+        if (!denied_)
+            return said && run.err.empty() ? not_as_said() : "the text is not \"" + std::string(said_) + "\" alone; ";
+        std::string what;
+        if (said || run.err != system_text(ERROR_ACCESS_DENIED))
+            what = "the denial is not shown: \"" + run.out + "\", \"" + run.err + "\"; ";
+        if (root_switch_on(HKEY_CURRENT_USER) != enable_)
+            what += "the user's switch is not as asked; ";
+        return what;
     }
 
-    void finish() override { qv_clear_trace_switch(); }
+    void finish() override
+    {
+        machine_.reset();
+        qv_clear_trace_switch();
+    }
 
 private:
+    std::string not_as_said() const
+    {
+        std::string what;
+        for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+            if (root_switch_on(root) != enable_)
+                what += std::string("it says \"") + said_ + "\" but the " + (root == HKEY_CURRENT_USER ? "user's" : "machine's")
+                        + " switch is " + (enable_ ? "off; " : "on; ");
+        }
+        return what;
+    }
+
     bool enable_;
     const char* said_;
+    bool denied_;
+    std::unique_ptr<QV_machine_switch_denied> machine_;
 };
 
 } // namespace
@@ -325,5 +356,7 @@ std::vector<std::unique_ptr<Sweep_scenario>> sweep_trace_scenarios()
     scenarios.push_back(std::make_unique<Collect>());
     scenarios.push_back(std::make_unique<Switch>(L"enable_trace", true, "is now logging user mode events"));
     scenarios.push_back(std::make_unique<Switch>(L"disable_trace", false, "has now stopped logging user mode events"));
+    scenarios.push_back(std::make_unique<Switch>(L"enable_trace_without_rights", true, "is now logging user mode events", true));
+    scenarios.push_back(std::make_unique<Switch>(L"disable_trace_without_rights", false, "has now stopped logging user mode events", true));
     return scenarios;
 }

@@ -1,3 +1,4 @@
+#include "registry/qv_policy_update_lock.h"
 #include "registry/qv_registry_updater.h"
 #include "shell/dx_shell_commands.h"
 
@@ -52,7 +53,7 @@ TEST_F(RegistryUpdater, ExampleTextResultAndSummary)
     EXPECT_TRUE(apply(L"R+#DAU:1#EPR:a.exe:b.exe#ALR:-#"));
     EXPECT_TRUE(restart);
     EXPECT_EQ(L"DAU:1[empty]#EPR:a.exe:b.exe#ALR:[deleted]#", summary);
-    EXPECT_FALSE(qv_key_exists(HKEY_LOCAL_MACHINE, REBOOT_KEY));  // only the command asks for it
+    EXPECT_TRUE(qv_key_exists(HKEY_LOCAL_MACHINE, REBOOT_KEY));  // made before the first write
 }
 
 TEST_F(RegistryUpdater, SummaryShowsThePreviousValue)
@@ -229,7 +230,7 @@ TEST_F(RegistryUpdater, ValueOfAnotherTypeOrShapeIsWrittenInTheRulesOwnType)
         Stored after = kd(c.name);
         EXPECT_EQ(c.type, after.type);
         EXPECT_EQ(c.data, Bytes(after.data.begin(), after.data.end()));
-        EXPECT_EQ(c.changed ? sz_data(c.text) : L"(none)", cache());
+        EXPECT_EQ(sz_data(c.text), cache());  // changed or found as asked: in force either way
     }
 }
 
@@ -466,3 +467,62 @@ TEST_F(RegistryUpdater, RebootKeyIsRecreatedVolatile)
 }
 
 } // namespace
+
+// Two updates side by side: the second starts while the first is between two of its
+// value writes, and the first goes on only once the second waits for the lock or is
+// done. Whatever the order, the cached text names the values in force.
+namespace side_by_side {
+
+const wchar_t* const FIRST = L"DAU:1#DBE:1#DCM:1#DDW:1";
+const wchar_t* const SECOND = L"DAU:0#DBE:0#DCM:0#DDW:0";
+HANDLE second_waiting = nullptr;
+HANDLE second_thread = nullptr;
+DWORD first_thread_id = 0;
+
+DWORD WINAPI run_second(void*)
+{
+    dx_dc_update_registry(SECOND);
+    return 0;
+}
+
+void on_waiting()
+{
+    if (GetCurrentThreadId() != first_thread_id)
+        SetEvent(second_waiting);
+}
+
+void on_token(const wchar_t*)
+{
+    if (GetCurrentThreadId() != first_thread_id || second_thread)
+        return;
+    second_thread = CreateThread(nullptr, 0, run_second, nullptr, 0, nullptr);
+    HANDLE either[] = {second_waiting, second_thread};
+    WaitForMultipleObjects(2, either, FALSE, INFINITE);
+}
+
+} // namespace side_by_side
+
+TEST_F(RegistryUpdater, TwoUpdatesSideBySideLeaveTheCacheNamingTheValuesInForce)
+{
+    using namespace side_by_side;
+    second_waiting = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    first_thread_id = GetCurrentThreadId();
+    qv_policy_lock_waiting = on_waiting;
+    qv_policy_token_applied = on_token;
+    dx_dc_update_registry(FIRST);
+    ASSERT_NE(nullptr, second_thread);
+    WaitForSingleObject(second_thread, INFINITE);
+    qv_policy_lock_waiting = nullptr;
+    qv_policy_token_applied = nullptr;
+    CloseHandle(second_thread);
+    CloseHandle(second_waiting);
+    second_thread = nullptr;
+
+    std::wstring cached = cache();
+    ASSERT_TRUE(cached == sz_data(FIRST) || cached == sz_data(SECOND))
+        << "cache: " << std::string(cached.begin(), cached.end());
+    DWORD in_force = cached == sz_data(FIRST) ? 1 : 0;
+    for (const wchar_t* name : {L"DisableAutoUnlock", L"DisableCDDVDBackEncrypt", L"DisableEncryptionOnCopyOrMove",
+                                L"DisableDirectoryWatch"})
+        EXPECT_TRUE(dword_is(HKEY_LOCAL_MACHINE, KD_KEY, name, in_force)) << std::string(name, name + wcslen(name));
+}

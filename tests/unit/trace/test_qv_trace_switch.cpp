@@ -43,7 +43,7 @@ protected:
 
 TEST_F(TraceSwitch, EnableSetsBothRootsAndTheAtomThenPauses)
 {
-    qv_enable_user_mode_trace();
+    EXPECT_EQ(0u, qv_enable_user_mode_trace());
     EXPECT_EQ(1u, value_under(HKEY_CURRENT_USER));
     EXPECT_EQ(1u, value_under(HKEY_LOCAL_MACHINE));
     EXPECT_NE(0, GlobalFindAtomW(ATOM_NAME));
@@ -83,7 +83,7 @@ TEST_F(TraceSwitch, DisableSwitchesOffALoggingKeyThatHoldsASubkey)
         RegCloseKey(sub);
     }
     qv_delete_trace_file();
-    qv_disable_user_mode_trace();
+    EXPECT_EQ(0u, qv_disable_user_mode_trace()) << "a switch that is off counts as removed";
     qv_trace_reset_writer_state();
     qv_trace_write(L"after disable\n");
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
