@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr size_t LONGEST_NAME = 32767;
-
 // One component the system takes as it is written: a name the path functions
 // would trim or split is never "the file of that name".
 bool one_component(const wchar_t* name, size_t* length)
@@ -72,20 +70,53 @@ bool plain_file(HANDLE file)
            && (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
 }
 
-// True when the last component of the file's own path is `name`: a short name
-// that happens to be `name` opens a file whose own name is another.
-bool own_name(HANDLE file, const wchar_t* name, size_t length)
+// The path the system gives for the handle, volume included; null when it cannot
+// say. *length gets its length in characters.
+QV_local path_by_handle(HANDLE handle, DWORD volume_form, DWORD* length)
 {
-    DWORD size = sizeof(FILE_NAME_INFO) + LONGEST_NAME * sizeof(wchar_t);
-    QV_local buffer(LocalAlloc(LMEM_FIXED, size));
-    if (!buffer || !qv_file_info(file, FileNameInfo, buffer.get(), size))
+    DWORD needed = GetFinalPathNameByHandleW(handle, nullptr, 0, volume_form);
+    if (needed == 0)
+        return QV_local();
+    QV_local buffer(LocalAlloc(LMEM_FIXED, (needed + 1) * sizeof(wchar_t)));
+    if (!buffer)
+        return QV_local();
+    *length = GetFinalPathNameByHandleW(handle, static_cast<wchar_t*>(buffer.get()), needed + 1, volume_form);
+    if (*length == 0 || *length > needed)
+        return QV_local();  // changed in between: never use a cut path
+    return buffer;
+}
+
+bool same_text(const wchar_t* a, size_t a_length, const wchar_t* b, size_t b_length)
+{
+    return CompareStringOrdinal(a, static_cast<int>(a_length), b, static_cast<int>(b_length), TRUE) == CSTR_EQUAL;
+}
+
+// True when the file's whole path is the folder's, one separator, then `name`.
+bool file_in_folder(HANDLE file, HANDLE folder, const wchar_t* name, size_t name_length, DWORD volume_form)
+{
+    DWORD file_length = 0, folder_length = 0;
+    QV_local file_path = path_by_handle(file, volume_form, &file_length);
+    QV_local folder_path = path_by_handle(folder, volume_form, &folder_length);
+    if (!file_path || !folder_path)
         return false;
-    auto* info = static_cast<const FILE_NAME_INFO*>(buffer.get());
-    size_t total = info->FileNameLength / sizeof(wchar_t);
-    if (total < length + 1 || info->FileName[total - length - 1] != L'\\')
-        return false;
-    return CompareStringOrdinal(info->FileName + total - length, static_cast<int>(length), name,
-                                static_cast<int>(length), TRUE) == CSTR_EQUAL;
+    auto* in_file = static_cast<const wchar_t*>(file_path.get());
+    auto* in_folder = static_cast<const wchar_t*>(folder_path.get());
+    if (folder_length > 0 && in_folder[folder_length - 1] == L'\\')
+        --folder_length;  // a volume's root ends in its separator
+    return file_length == folder_length + 1 + name_length && in_file[folder_length] == L'\\'
+           && same_text(in_file, folder_length, in_folder, folder_length)
+           && same_text(in_file + folder_length + 1, name_length, name, name_length);
+}
+
+// The file's own name is `name`, directly in the folder, as the system names both.
+// A short name that happens to be `name` opens a file whose own name is another;
+// where a link to a file is followed whatever the open asks (Wine), the link's
+// target has a path of its own elsewhere. A volume with no drive letter has no DOS
+// form: its device form is asked instead.
+bool named_in_folder(HANDLE file, HANDLE folder, const wchar_t* name, size_t length)
+{
+    return file_in_folder(file, folder, name, length, VOLUME_NAME_DOS)
+           || file_in_folder(file, folder, name, length, VOLUME_NAME_NT);
 }
 
 bool proven(HANDLE file, const QV_exact_folder& folder, const wchar_t* name, size_t length, QV_exact_memo* memo)
@@ -93,11 +124,12 @@ bool proven(HANDLE file, const QV_exact_folder& folder, const wchar_t* name, siz
     LONGLONG index = 0;
     if (!plain_file(file) || !file_index(file, &index))
         return false;
-    if (memo && memo->known && memo->volume == folder.volume && memo->index == index)
+    bool memo_holds = memo && folder.volume_known;
+    if (memo_holds && memo->known && memo->volume == folder.volume && memo->index == index)
         return true;
-    if (!own_name(file, name, length))
+    if (!named_in_folder(file, folder.handle.get(), name, length))
         return false;
-    if (memo)
+    if (memo_holds)
         *memo = QV_exact_memo{true, folder.volume, index};
     return true;
 }
@@ -117,16 +149,17 @@ bool qv_open_exact_folder(const wchar_t* path, QV_exact_folder& folder)
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     FILE_STANDARD_INFO standard;
-    DWORD serial = 0;
-    if (!handle || !qv_file_info(handle.get(), FileStandardInfo, &standard, sizeof standard)
-        || !GetVolumeInformationByHandleW(handle.get(), nullptr, 0, &serial, nullptr, nullptr, nullptr, 0))
+    if (!handle || !qv_file_info(handle.get(), FileStandardInfo, &standard, sizeof standard))
         return false;
     if (!standard.Directory) {
         SetLastError(ERROR_DIRECTORY);
         return false;
     }
-    folder.handle = std::move(handle);
+    DWORD serial = 0;
+    folder.volume_known = GetVolumeInformationByHandleW(handle.get(), nullptr, 0, &serial, nullptr, nullptr,
+                                                        nullptr, 0) != FALSE;
     folder.volume = serial;
+    folder.handle = std::move(handle);
     return true;
 }
 

@@ -9,9 +9,12 @@
 
 // A folder held open to open files in it, with the serial number of its volume
 // (asked once, when the folder is opened: the question is slow on some systems).
+// A volume that cannot say its serial number leaves volume_known false, and no
+// memo is then trusted for files in the folder.
 struct QV_exact_folder {
     QV_file handle;
     DWORD volume = 0;
+    bool volume_known = false;
 };
 
 // Opens the folder at `path` (links or junctions on the way to it, the folder's own
@@ -45,7 +48,7 @@ struct QV_exact_memo {
 // created here that then fails a check is removed again. Nothing here traces, so
 // the trace writer can use it.
 //
-// With a memo, the name is asked only when the opened file is not the one the memo
+// With a memo, the file's path is asked only when the opened file is not the one the memo
 // last proved to be there; the other checks run on every call.
 //
 // On success *created tells whether this call created the file. On failure the
