@@ -77,6 +77,7 @@ constexpr const char* CALL_NAMES[] = {
     "NtCreateFile",
     "RegCreateKeyExW",   "RegSetValueExW",   "RegDeleteValueW",   "RegDeleteKeyW",    "RegDeleteKeyExW",
     "_sopen",             "_read",            "_write",
+    "FlushFileBuffers",
 };
 static_assert(sizeof CALL_NAMES / sizeof CALL_NAMES[0] == static_cast<size_t>(QV_os_call::count));
 
@@ -256,4 +257,9 @@ int qv_fd_read(int descriptor, void* buffer, unsigned int count)
 int qv_fd_write(int descriptor, const void* buffer, unsigned int count)
 {
     return guarded_fd(QV_os_call::fd_write, ENOSPC, [&] { return _write(descriptor, buffer, count); });
+}
+
+BOOL qv_flush_file(HANDLE file)
+{
+    return guarded(QV_os_call::flush_file, FALSE, [&] { return FlushFileBuffers(file); });
 }

@@ -35,6 +35,7 @@ enum class QV_os_call : unsigned char {
     fd_open,
     fd_read,
     fd_write,
+    flush_file,
     count
 };
 
@@ -99,3 +100,6 @@ LONG qv_reg_delete_key_ex(HKEY root, LPCWSTR path, REGSAM view, DWORD reserved);
 int qv_fd_open(const char* name, int flags, int share, int mode);
 int qv_fd_read(int descriptor, void* buffer, unsigned int count);
 int qv_fd_write(int descriptor, const void* buffer, unsigned int count);
+
+// FlushFileBuffers: what was written through the handle reaches the disk.
+BOOL qv_flush_file(HANDLE file);

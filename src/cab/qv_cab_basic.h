@@ -3,8 +3,8 @@
 //
 // The archive is written into a reservation in the destination's folder (see
 // QV_cab_reservation) and renamed to the destination only when the library has
-// finished it, so a failed or abandoned archive never appears under the
-// destination name, and the destination's own name never has to pass through the
+// finished it and its bytes are flushed to the disk, so a failed or abandoned
+// archive, or one a power cut caught, never appears under the destination name, and the destination's own name never has to pass through the
 // ANSI code page. The rename never replaces a file: when the destination was
 // taken meanwhile, the archive gets the first free "name (n)" beside it.
 //
