@@ -44,7 +44,9 @@ struct Held_folder {
     DWORD opened_at = 0;
     bool held = false;
 };
-Held_folder g_temp_folder;
+// Never destroyed: a record written while the process's statics are torn down
+// still finds it whole.
+Held_folder& g_temp_folder = *new Held_folder;
 // The mutex handle stays open for the life of the process, so a record costs a
 // wait and a release instead of a create and a close.
 std::atomic<HANDLE> g_mutex{nullptr};
