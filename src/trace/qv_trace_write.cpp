@@ -198,6 +198,20 @@ void write_bytes(HANDLE file, const void* bytes, size_t count)
     qv_write_file(file, bytes, static_cast<DWORD>(count), &written, nullptr);
 }
 
+// A new file begins with the byte-order mark, and so does one a writer left empty
+// (cut short between its create and its mark); false when the mark is missing and
+// cannot be written.
+bool marked(HANDLE file, bool created)
+{
+    LARGE_INTEGER size{};
+    if (!created && (!GetFileSizeEx(file, &size) || size.QuadPart != 0))
+        return true;
+    g_at_line_start = true;
+    static constexpr BYTE BOM[] = {0xFF, 0xFE};
+    DWORD written = 0;
+    return qv_write_file(file, BOM, sizeof(BOM), &written, nullptr) && written == sizeof(BOM);
+}
+
 // Writes the record piece by piece, each piece ending after a line feed, with the
 // stamp in front of whatever begins a line.
 void write_pieces(HANDLE file, const wchar_t* text)
@@ -236,11 +250,8 @@ void append_to_file(const wchar_t* text)
     QV_file file = open_trace_file(folder_path, &created);
     if (!file)
         return;  // held by a writer outside our lock (another session), or not the trace file: drop
-    if (created) {
-        static constexpr BYTE BOM[] = {0xFF, 0xFE};
-        write_bytes(file.get(), BOM, sizeof(BOM));
-        g_at_line_start = true;
-    }
+    if (!marked(file.get(), created))
+        return;  // never a record in a file without its mark
     if (qv_trace_file_held_probe) {
         folder_path.append(FILE_NAME);
         qv_trace_file_held_probe(folder_path.c_str());
