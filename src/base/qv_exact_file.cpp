@@ -1,5 +1,5 @@
-// Opening a file at one exact place, checked by what the system says the opened
-// file and its folder are, never by the text of the path.
+// Opening a file at one exact place: by name relative to a held folder, checked by
+// what the system says the opened file is, never by the text of a path.
 #include "base/qv_exact_file.h"
 
 #include "base/qv_os.h"
@@ -10,22 +10,40 @@
 
 namespace {
 
-// The last separator of `path`, or null when it has none.
-const wchar_t* last_separator(const wchar_t* path)
+// One component the system takes as it is written: a name the path functions
+// would trim or split is never "the file of that name".
+bool one_component(const wchar_t* name, size_t* length)
 {
-    const wchar_t* last = nullptr;
-    for (const wchar_t* at = path; *at; ++at) {
-        if (*at == L'\\' || *at == L'/')
-            last = at;
-    }
-    return last;
+    *length = name ? wcslen(name) : 0;
+    if (*length == 0 || *length > 255 || wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0)
+        return false;
+    wchar_t last = name[*length - 1];
+    return wcspbrk(name, L"\\/:") == nullptr && last != L'.' && last != L' ';
 }
 
-bool creates(DWORD disposition)
+bool name_taken(DWORD error)
 {
-    if (disposition == CREATE_NEW)
-        return true;
-    return (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS) && GetLastError() != ERROR_ALREADY_EXISTS;
+    return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS;
+}
+
+// The file as it is, or one created exclusively when nothing is there. A name
+// taken between the open and the create is opened once more: another writer
+// created it meanwhile, or it is a dangling link, which that open does not find.
+QV_file open_or_create(HANDLE folder, const wchar_t* name, size_t length, const QV_exact_open& how, bool* created)
+{
+    ULONG options = FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | how.options;
+    ACCESS_MASK access = how.access | FILE_READ_ATTRIBUTES;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        QV_file file(qv_open_relative(folder, name, length, access, how.share, FILE_OPEN, options));
+        if (file || !how.create || GetLastError() != ERROR_FILE_NOT_FOUND)
+            return file;
+        // DELETE, so that a created file that fails its checks can be taken back.
+        file.reset(qv_open_relative(folder, name, length, access | DELETE, how.share, FILE_CREATE, options, created));
+        if (file || !name_taken(GetLastError()))
+            return file;
+    }
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return QV_file();
 }
 
 // The file's index on its volume. GetFileInformationByHandle gives it too, but its
@@ -73,8 +91,8 @@ bool same_text(const wchar_t* a, size_t a_length, const wchar_t* b, size_t b_len
     return CompareStringOrdinal(a, static_cast<int>(a_length), b, static_cast<int>(b_length), TRUE) == CSTR_EQUAL;
 }
 
-// True when the file's path is the folder's path, one separator, then `name`.
-bool file_in_folder(HANDLE file, HANDLE folder, const wchar_t* name, DWORD volume_form)
+// True when the file's whole path is the folder's, one separator, then `name`.
+bool file_in_folder(HANDLE file, HANDLE folder, const wchar_t* name, size_t name_length, DWORD volume_form)
 {
     DWORD file_length = 0, folder_length = 0;
     QV_local file_path = path_by_handle(file, volume_form, &file_length);
@@ -85,59 +103,95 @@ bool file_in_folder(HANDLE file, HANDLE folder, const wchar_t* name, DWORD volum
     auto* in_folder = static_cast<const wchar_t*>(folder_path.get());
     if (folder_length > 0 && in_folder[folder_length - 1] == L'\\')
         --folder_length;  // a volume's root ends in its separator
-    size_t name_length = wcslen(name);
     return file_length == folder_length + 1 + name_length && in_file[folder_length] == L'\\'
            && same_text(in_file, folder_length, in_folder, folder_length)
            && same_text(in_file + folder_length + 1, name_length, name, name_length);
 }
 
-// Opens the folder part of `path` (through any link it passes) and compares.
-bool at_place(HANDLE file, const wchar_t* path, const wchar_t* separator)
+// The file's own name is `name`, directly in the folder, as the system names both.
+// A short name that happens to be `name` opens a file whose own name is another;
+// where a link to a file is followed whatever the open asks (Wine), the link's
+// target has a path of its own elsewhere. A volume with no drive letter has no DOS
+// form: its device form is asked instead.
+bool named_in_folder(HANDLE file, HANDLE folder, const wchar_t* name, size_t length)
 {
-    size_t folder_length = static_cast<size_t>(separator - path) + 1;
-    QV_local folder_text(LocalAlloc(LMEM_FIXED, (folder_length + 1) * sizeof(wchar_t)));
-    if (!folder_text)
+    return file_in_folder(file, folder, name, length, VOLUME_NAME_DOS)
+           || file_in_folder(file, folder, name, length, VOLUME_NAME_NT);
+}
+
+bool proven(HANDLE file, const QV_exact_folder& folder, const wchar_t* name, size_t length, QV_exact_memo* memo)
+{
+    LONGLONG index = 0;
+    if (!plain_file(file) || !file_index(file, &index))
         return false;
-    auto* text = static_cast<wchar_t*>(folder_text.get());
-    wcsncpy(text, path, folder_length);
-    text[folder_length] = L'\0';
-    QV_file folder(qv_create_file(text, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!folder)
+    bool memo_holds = memo && folder.volume_known;
+    if (memo_holds && memo->known && memo->volume == folder.volume && memo->index == index)
+        return true;
+    if (!named_in_folder(file, folder.handle.get(), name, length))
         return false;
-    // A volume with no drive letter has no DOS form: its device form is asked instead.
-    return file_in_folder(file, folder.get(), separator + 1, VOLUME_NAME_DOS)
-           || file_in_folder(file, folder.get(), separator + 1, VOLUME_NAME_NT);
+    if (memo_holds)
+        *memo = QV_exact_memo{true, folder.volume, index};
+    return true;
+}
+
+// Takes back a file this call created: it was never anyone's.
+void remove_created(HANDLE file)
+{
+    FILE_DISPOSITION_INFO dispose = {TRUE};
+    qv_set_file_info(file, FileDispositionInfo, &dispose, sizeof dispose);
 }
 
 } // namespace
 
-QV_file qv_open_exact_file(const wchar_t* path, const QV_exact_open& how, bool* created, QV_exact_memo* memo)
+bool qv_open_exact_folder(const wchar_t* path, QV_exact_folder& folder)
+{
+    QV_file handle(qv_create_file(path, FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    FILE_STANDARD_INFO standard;
+    if (!handle || !qv_file_info(handle.get(), FileStandardInfo, &standard, sizeof standard))
+        return false;
+    if (!standard.Directory) {
+        SetLastError(ERROR_DIRECTORY);
+        return false;
+    }
+    DWORD serial = 0;
+    folder.volume_known = GetVolumeInformationByHandleW(handle.get(), nullptr, 0, &serial, nullptr, nullptr,
+                                                        nullptr, 0) != FALSE;
+    folder.volume = serial;
+    folder.handle = std::move(handle);
+    return true;
+}
+
+QV_file qv_open_exact_file(const QV_exact_folder& folder, const wchar_t* name, const QV_exact_open& how,
+                           bool* created, QV_exact_memo* memo)
 {
     *created = false;
-    const wchar_t* separator = last_separator(path);
-    if (!separator || separator[1] == L'\0') {
+    size_t length = 0;
+    if (!one_component(name, &length)) {
         SetLastError(ERROR_BAD_PATHNAME);
         return QV_file();
     }
-    QV_file file(qv_create_file(path, how.access, how.share, nullptr, how.disposition,
-                             how.flags_and_attributes | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    bool made = false;
+    QV_file file = open_or_create(folder.handle.get(), name, length, how, &made);
     if (!file)
         return file;
-    bool made = creates(how.disposition);
-    LONGLONG index = 0;
-    if (!plain_file(file.get()) || !file_index(file.get(), &index)) {
+    if (!proven(file.get(), folder, name, length, memo)) {
+        if (made)
+            remove_created(file.get());
         SetLastError(ERROR_ACCESS_DENIED);
         return QV_file();
     }
-    if (!(memo && memo->known && memo->index == index)) {
-        if (!at_place(file.get(), path, separator)) {
-            SetLastError(ERROR_ACCESS_DENIED);
-            return QV_file();
-        }
-        if (memo)
-            *memo = QV_exact_memo{true, index};
-    }
     *created = made;
     return file;
+}
+
+QV_file qv_open_exact_file(const wchar_t* folder_path, const wchar_t* name, const QV_exact_open& how,
+                           bool* created)
+{
+    *created = false;
+    QV_exact_folder folder;
+    if (!qv_open_exact_folder(folder_path, folder))
+        return QV_file();
+    return qv_open_exact_file(folder, name, how, created);
 }

@@ -1,40 +1,65 @@
 #pragma once
 // Opening a file at one exact place: never a door, through a link or a second
-// name, into a file that lives somewhere else.
+// name, into a file that lives somewhere else, and never a file created anywhere
+// but in that place.
 
 #include "base/qv_unique.h"
 
 #include <windows.h>
 
-// How the file is opened: what CreateFileW is given. FILE_FLAG_OPEN_REPARSE_POINT
-// is always added, so a link at the file's own name is opened as itself.
-struct QV_exact_open {
-    DWORD access;
-    DWORD share;
-    DWORD disposition;
-    DWORD flags_and_attributes;
+// A folder held open to open files in it, with the serial number of its volume
+// (asked once, when the folder is opened: the question is slow on some systems).
+// A volume that cannot say its serial number leaves volume_known false, and no
+// memo is then trusted for files in the folder.
+struct QV_exact_folder {
+    QV_file handle;
+    DWORD volume = 0;
+    bool volume_known = false;
 };
 
-// The file last proven to be at a place, by its index on its volume. Keep one per
-// place; a default one knows no file.
+// Opens the folder at `path` (links or junctions on the way to it, the folder's own
+// name included, are followed: that is where the folder is). True on success;
+// false with the last error set and `folder` untouched otherwise.
+bool qv_open_exact_folder(const wchar_t* path, QV_exact_folder& folder);
+
+// How the file is opened, in the terms of NtCreateFile.
+struct QV_exact_open {
+    ACCESS_MASK access;  // FILE_READ_ATTRIBUTES is always added
+    ULONG share;
+    bool create;         // a missing file is created, exclusively
+    ULONG options;       // added to FILE_NON_DIRECTORY_FILE and FILE_OPEN_REPARSE_POINT
+};
+
+// The file last proven to be the one of a name in a folder: its volume and its
+// index there. Keep one per place; a default one knows no file.
 struct QV_exact_memo {
     bool known = false;
+    DWORD volume = 0;
     LONGLONG index = 0;
 };
 
-// Opens `path` and promises that the handle it gives is the file itself whose long
-// name is the last component of `path`, directly inside the folder the rest of
-// `path` names: a plain file (no reparse point) with no other name (one link),
-// whose whole path asked by handle is the folder's own path asked by handle
-// followed by that name. The folder may be reached through links or junctions;
-// the file's own name never is. Nothing here traces, so the trace writer can use it.
+// Opens `name` (one component: no separator, no stream, not "." or "..", not ending
+// in a dot or a space) relative to the held `folder`, and promises that the handle
+// it gives is a plain file (no reparse point, not a folder) with one link only,
+// directly inside that folder, whose own name is `name` (not a short name that
+// happens to match). A file that is not there is created only when `how` asks,
+// and only exclusively: a create never goes through a link, a dangling one
+// included, so this call never makes a file anywhere but in `folder`. A file
+// created here that then fails a check is removed again. Nothing here traces, so
+// the trace writer can use it.
 //
-// With a memo, the path is asked only when the opened file is not the one the memo
+// With a memo, the file's path is asked only when the opened file is not the one the memo
 // last proved to be there; the other checks run on every call.
 //
 // On success *created tells whether this call created the file. On failure the
 // handle is invalid, *created is false, the memo is left as it was, and the last
-// error says why (ERROR_ACCESS_DENIED when a file was opened but is not the one at
-// that place, ERROR_BAD_PATHNAME when `path` names no folder).
-QV_file qv_open_exact_file(const wchar_t* path, const QV_exact_open& how, bool* created,
-                           QV_exact_memo* memo = nullptr);
+// error says why (ERROR_ACCESS_DENIED when a file was opened but is not a plain,
+// single-link file of that name; ERROR_FILE_NOT_FOUND when nothing is there, or
+// only a dangling link, and `how` does not create or the create was refused;
+// ERROR_BAD_PATHNAME for a name that is not one component).
+QV_file qv_open_exact_file(const QV_exact_folder& folder, const wchar_t* name, const QV_exact_open& how,
+                           bool* created, QV_exact_memo* memo = nullptr);
+
+// qv_open_exact_folder of `folder_path`, then qv_open_exact_file in it, without a memo.
+QV_file qv_open_exact_file(const wchar_t* folder_path, const wchar_t* name, const QV_exact_open& how,
+                           bool* created);

@@ -1,6 +1,7 @@
 #include "base/qv_file_replace.h"
 
 #include "base/qv_os.h"
+#include "base/qv_unique.h"
 
 #include "trace/qv_trace.h"
 
@@ -56,6 +57,27 @@ DWORD copy_to_temporary(const QV_path& source, const QV_path& destination, QV_pa
     return temporary.has_text() ? 0 : GetLastError();
 }
 
+// The copy's bytes reach the disk before its rename can, so no power cut leaves
+// the name on a file whose data never arrived. A read-only copy (the source's
+// attribute came with it) is opened for writing once that attribute is cleared,
+// and gets it back through the handle, before the flush.
+DWORD flush_temporary(const QV_path& temporary)
+{
+    DWORD attributes = GetFileAttributesW(temporary.c_str());
+    bool read_only = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+    if (read_only && !qv_set_file_attributes(temporary.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY))
+        return GetLastError();
+    QV_file file(qv_create_file(temporary.c_str(), GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return GetLastError();
+    FILE_BASIC_INFO basic{};  // times of 0 stay as they are
+    basic.FileAttributes = attributes;
+    if (read_only && !qv_set_file_info(file.get(), FileBasicInfo, &basic, sizeof basic))
+        return GetLastError();
+    return qv_flush_file(file.get()) ? 0 : GetLastError();
+}
+
 } // namespace
 
 QV_path qv_temporary_name_beside(const QV_path& path)
@@ -90,11 +112,17 @@ DWORD qv_copy_file_replacing(const QV_path& source, const QV_path& destination,
     QV_path temporary;
     if (DWORD error = copy_to_temporary(source, destination, temporary))
         return error;
+    if (DWORD error = flush_temporary(temporary)) {
+        SetLastError(error);
+        qv_trace_failed_call(REPLACE, L"FlushFileBuffers", temporary.c_str());
+        remove_temporary(temporary);
+        return error;
+    }
     if (before_replace)
         before_replace();
-    // One rename: the name moves from the old file to the new one at once. A
-    // folder that appeared meanwhile refuses it.
-    if (qv_move_file(temporary.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING))
+    // One rename, written through: the name moves from the old file to the new one
+    // at once. A folder that appeared meanwhile refuses it.
+    if (qv_move_file(temporary.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return 0;
     DWORD error = GetLastError();
     qv_trace_failed_call(REPLACE, L"MoveFileExW", to.c_str());

@@ -11,10 +11,11 @@
 // Copies source (CopyFileW: contents, attributes and times) to destination so that
 // destination names the whole old file (or nothing, if it named nothing) until the
 // copy is complete and the whole new file from then on, also when the process is
-// killed half-way; a partial copy never appears under destination. The bytes go to a
-// temporary file of this process with a short name of its own in destination's
-// folder (qv_temporary_name_beside), which takes destination's place in one rename
-// (MoveFileExW with MOVEFILE_REPLACE_EXISTING). Both paths are absolute; any name
+// killed half-way or the power fails; a partial copy never appears under
+// destination. The bytes go to a temporary file of this process with a short name
+// of its own in destination's folder (qv_temporary_name_beside), are flushed to the
+// disk (FlushFileBuffers), and the file then takes destination's place in one
+// rename (MoveFileExW with MOVEFILE_REPLACE_EXISTING and MOVEFILE_WRITE_THROUGH). Both paths are absolute; any name
 // and path length the system accepts works. before_replace, when given, runs once
 // the copy is complete, just before the rename.
 //

@@ -78,6 +78,7 @@ constexpr const char* CALL_NAMES[] = {
     "RegCreateKeyExW",   "RegSetValueExW",   "RegDeleteValueW",   "RegDeleteKeyW",    "RegDeleteKeyExW",
     "_sopen",             "_read",            "_write",
     "RegOpenKeyExW",     "RegQueryValueExW",
+    "FlushFileBuffers",
 };
 static_assert(sizeof CALL_NAMES / sizeof CALL_NAMES[0] == static_cast<size_t>(QV_os_call::count));
 
@@ -268,4 +269,9 @@ LONG WINAPI qv_reg_query_value_ex(HKEY key, LPCWSTR name, LPDWORD reserved, LPDW
 {
     return guarded_reg(QV_os_call::reg_query_value,
                        [&] { return RegQueryValueExW(key, name, reserved, type, data, size); });
+}
+
+BOOL qv_flush_file(HANDLE file)
+{
+    return guarded(QV_os_call::flush_file, FALSE, [&] { return FlushFileBuffers(file); });
 }

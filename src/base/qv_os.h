@@ -37,6 +37,7 @@ enum class QV_os_call : unsigned char {
     fd_write,
     reg_open_key,
     reg_query_value,
+    flush_file,
     count
 };
 
@@ -108,3 +109,6 @@ int qv_fd_write(int descriptor, const void* buffer, unsigned int count);
 LONG qv_reg_open_key(HKEY root, LPCWSTR path, DWORD options, REGSAM access, HKEY* key);
 LONG WINAPI qv_reg_query_value_ex(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
                                   LPDWORD size);
+
+// FlushFileBuffers: what was written through the handle reaches the disk.
+BOOL qv_flush_file(HANDLE file);

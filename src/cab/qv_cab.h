@@ -19,7 +19,13 @@ public:
     // Adds the file under its own name without folder; a path that names nothing
     // is passed on whole and the add fails.
     virtual bool add_file(const wchar_t* source) = 0;
-    // Writes the archive. On failure no file is left under the destination name.
+    // Adds the bytes of the file the caller holds open as source (read access)
+    // under name_in_cabinet: the archive takes what that handle reads, never a file
+    // opened again by name. shown_as names it in the trace. True when it was taken in.
+    virtual bool add_open_file(HANDLE source, const wchar_t* shown_as, const wchar_t* name_in_cabinet) = 0;
+    // Writes the archive: its bytes reach the disk before it takes its name, so after
+    // a kill or a power cut the name holds the whole archive or nothing of it. On
+    // failure no file is left under the destination name.
     virtual bool flush() = 0;
     // The destination; after a successful flush, the name the archive was written
     // under (the first free "name (n)" beside the destination when that was taken

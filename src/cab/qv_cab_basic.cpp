@@ -12,6 +12,9 @@
 namespace {
 
 constexpr size_t CCAB_TEXT_MAX = 255;  // the CCAB text fields hold 255 characters and a NUL
+// What the library is told a held source is called: "|" is in no file's name, so
+// no open by that name can reach a file.
+constexpr char HELD_SOURCE[] = "|held source|";
 
 // The folder part of destination with its trailing "\", or the current folder.
 bool folder_of(const wchar_t* destination, const wchar_t* slash, QV_string& folder)
@@ -106,6 +109,9 @@ FNFCIOPEN(QV_cab_basic::open_file)
 FNFCIGETOPENINFO(QV_cab_basic::open_source)
 {
     QV_cab_basic* writer = writer_of(pv);
+    __int64 room = qv_cab_folder_limit - writer->folder_bytes;
+    if (writer->held_source != nullptr && strcmp(pszName, HELD_SOURCE) == 0)
+        return qv_cab_open_held_source(writer->held_source, pdate, ptime, pattribs, err, room, &writer->last_part);
     return qv_cab_open_source(pszName, pdate, ptime, pattribs, err, qv_cab_folder_limit - writer->folder_bytes,
                               &writer->last_part);
 }
@@ -158,17 +164,38 @@ bool QV_cab_basic::add_file(const wchar_t* source, const wchar_t* name_in_cabine
     __int64 size = 0;
     if (!qv_cab_source_readable(narrow_source.c_str(), &size) || !make_room(size))
         return false;
+    return add_to_library(narrow_source.data(), narrow_name, source);
+}
+
+bool QV_cab_basic::add_to_library(char* library_source, const std::string& name, const wchar_t* shown_as)
+{
+    std::string library_name = name;
     last_part = QV_cab_source_part();
-    if (qv_fci::FCIAddFile(fci_context.get(), narrow_source.data(), narrow_name.data(), FALSE, refuse_next_cabinet,
-                   qv_cab_status, open_source, tcompTYPE_MSZIP) == FALSE)
+    if (qv_fci::FCIAddFile(fci_context.get(), library_source, library_name.data(), FALSE, refuse_next_cabinet,
+                           qv_cab_status, open_source, tcompTYPE_MSZIP) == FALSE)
         return false;
     folder_bytes += last_part.kept;
     if (last_part.left_out > 0)
         qv_trace_printf(L"QV_cab_basic::add_file",
                         L"%s is larger than a cabinet folder holds: %I64d bytes before its last line start that "
                         L"fits left out, %I64d bytes archived\n",
-                        source, last_part.left_out, last_part.kept);
+                        shown_as, last_part.left_out, last_part.kept);
     return true;
+}
+
+bool QV_cab_basic::add_open_file(HANDLE source, const wchar_t* shown_as, const wchar_t* name_in_cabinet)
+{
+    std::string narrow_name;
+    LARGE_INTEGER size{};
+    if (!fci_context || source == nullptr || source == INVALID_HANDLE_VALUE || shown_as == nullptr
+        || name_in_cabinet == nullptr || !qv_cab_exact_ansi(name_in_cabinet, narrow_name)
+        || !GetFileSizeEx(source, &size) || !make_room(size.QuadPart))
+        return false;
+    std::string library_source = HELD_SOURCE;
+    held_source = source;
+    bool added = add_to_library(library_source.data(), narrow_name, shown_as);
+    held_source = nullptr;
+    return added;
 }
 
 bool QV_cab_basic::add_file(const wchar_t* source)

@@ -3,8 +3,8 @@
 //
 // The archive is written into a reservation in the destination's folder (see
 // QV_cab_reservation) and renamed to the destination only when the library has
-// finished it, so a failed or abandoned archive never appears under the
-// destination name, and the destination's own name never has to pass through the
+// finished it and its bytes are flushed to the disk, so a failed or abandoned
+// archive, or one a power cut caught, never appears under the destination name, and the destination's own name never has to pass through the
 // ANSI code page. The rename never replaces a file: when the destination was
 // taken meanwhile, the archive gets the first free "name (n)" beside it.
 //
@@ -50,6 +50,7 @@ public:
 
     bool add_file(const wchar_t* source, const wchar_t* name_in_cabinet) override;
     bool add_file(const wchar_t* source) override;
+    bool add_open_file(HANDLE source, const wchar_t* shown_as, const wchar_t* name_in_cabinet) override;
     bool flush() override;
     const wchar_t* archive_path() const override { return final_path.c_str(); }
 
@@ -71,6 +72,9 @@ private:
     // The open-information callback, with the room left in the current folder.
     static FNFCIGETOPENINFO(open_source);
     bool make_room(__int64 size);
+    // Hands one source to the library under its narrow name; shown_as names it in
+    // the trace when it is cut.
+    bool add_to_library(char* library_source, const std::string& name, const wchar_t* shown_as);
 
     QV_fci fci_context;
     ERF fci_error;
@@ -82,4 +86,5 @@ private:
     bool read_failed = false;          // a read of a source or scratch file failed
     __int64 folder_bytes = 0;          // uncompressed bytes in the current folder
     QV_cab_source_part last_part;      // what the last open took of its source
+    HANDLE held_source = nullptr;      // the open source add_open_file is adding
 };

@@ -34,13 +34,16 @@ void dos_write_time(const FILETIME& written, USHORT* date, USHORT* time)
 }
 
 // Only read-only, hidden, system and archive travel into the archive.
+USHORT kept_attributes(DWORD attributes)
+{
+    return static_cast<USHORT>(attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                             FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE));
+}
+
 USHORT kept_attributes(const char* name)
 {
     DWORD attributes = GetFileAttributesA(name);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return 0;
-    return static_cast<USHORT>(attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
-                                             FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE));
+    return attributes == INVALID_FILE_ATTRIBUTES ? 0 : kept_attributes(attributes);
 }
 
 // Sources are opened sharing reads and writes: a trace writer appending to a
@@ -51,7 +54,8 @@ QV_file open_source(const char* name)
                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
 }
 
-// Date, time, attributes and size of an open source.
+// Date, time, attributes and size of an open source: its attributes as name has
+// them, or as the handle has them when name is null.
 bool read_open_info(HANDLE file, const char* name, USHORT* date, USHORT* time, USHORT* attributes,
                     __int64* size)
 {
@@ -59,7 +63,7 @@ bool read_open_info(HANDLE file, const char* name, USHORT* date, USHORT* time, U
     if (!GetFileInformationByHandle(file, &info))
         return false;
     dos_write_time(info.ftLastWriteTime, date, time);
-    *attributes = kept_attributes(name);
+    *attributes = name ? kept_attributes(name) : kept_attributes(info.dwFileAttributes);
     *size = (static_cast<__int64>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
     return true;
 }
@@ -423,14 +427,12 @@ bool qv_cab_source_readable(const char* name, __int64* size)
 
 __int64 qv_cab_folder_limit = 65535LL * 32768;
 
-// One open serves the library: the end it reads to is the size this open saw.
-INT_PTR qv_cab_open_source(const char* name, USHORT* date, USHORT* time, USHORT* attributes, int* err,
-                           __int64 room, QV_cab_source_part* part)
+namespace {
+
+// The descriptor the library reads an open source of size bytes through; it owns
+// file from here on. -1 with *err set on failure.
+INT_PTR source_descriptor(QV_file file, __int64 size, int* err, __int64 room, QV_cab_source_part* part)
 {
-    QV_file file = open_source(name);
-    __int64 size = 0;
-    if (!file.valid() || !read_open_info(file.get(), name, date, time, attributes, &size))
-        return -1;
     int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(file.get()), _O_RDONLY | _O_BINARY);
     if (descriptor == -1) {
         *err = errno;
@@ -446,6 +448,33 @@ INT_PTR qv_cab_open_source(const char* name, USHORT* date, USHORT* time, USHORT*
     part->kept = window.size();
     part->left_out = size - window.size();
     return descriptor;
+}
+
+}  // namespace
+
+// One open serves the library: the end it reads to is the size this open saw.
+INT_PTR qv_cab_open_source(const char* name, USHORT* date, USHORT* time, USHORT* attributes, int* err,
+                           __int64 room, QV_cab_source_part* part)
+{
+    QV_file file = open_source(name);
+    __int64 size = 0;
+    if (!file.valid() || !read_open_info(file.get(), name, date, time, attributes, &size))
+        return -1;
+    return source_descriptor(std::move(file), size, err, room, part);
+}
+
+INT_PTR qv_cab_open_held_source(HANDLE source, USHORT* date, USHORT* time, USHORT* attributes, int* err,
+                                __int64 room, QV_cab_source_part* part)
+{
+    QV_file copy;
+    __int64 size = 0;
+    if (!DuplicateHandle(GetCurrentProcess(), source, GetCurrentProcess(), copy.put(), 0, FALSE,
+                         DUPLICATE_SAME_ACCESS)
+        || !read_open_info(copy.get(), nullptr, date, time, attributes, &size)) {
+        *err = EACCES;
+        return -1;
+    }
+    return source_descriptor(std::move(copy), size, err, room, part);
 }
 
 FNFCIGETOPENINFO(qv_cab_open_info)

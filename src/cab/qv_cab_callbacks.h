@@ -65,6 +65,12 @@ struct QV_cab_source_part {
 INT_PTR qv_cab_open_source(const char* name, USHORT* date, USHORT* time, USHORT* attributes, int* err,
                            __int64 room, QV_cab_source_part* part);
 
+// qv_cab_open_source for a source the caller holds open with read access: the
+// library reads a duplicate of that handle, so what was checked through it is
+// what is archived; no file is opened by name. Attributes are the handle's.
+INT_PTR qv_cab_open_held_source(HANDLE source, USHORT* date, USHORT* time, USHORT* attributes, int* err,
+                                __int64 room, QV_cab_source_part* part);
+
 // Marks descriptor, just opened for the library outside these callbacks, as a
 // file the library writes: its reads and seeks reach the whole file, whatever an
 // earlier file of the same number (closed without the close callback) left.

@@ -158,6 +158,8 @@ int QV_cab_reservation::open_descriptor(int* error) const
 
 bool QV_cab_reservation::publish(QV_path& target)
 {
+    if (!file_ || !qv_flush_file(file_.get()))
+        return false;
     const QV_path wanted = target;
     for (int attempt = 0; attempt < PUBLISH_ATTEMPTS && file_ && target.has_text(); ++attempt) {
         if (rename_held(file_.get(), target)) {

@@ -38,8 +38,11 @@ public:
 
     // Gives the finished archive the name target, never replacing a file: when
     // target is taken, the first free "stem (n).ext" of target is used, asked again
-    // as long as others take the names first. On success target holds the name
-    // the archive got and the reservation is let go.
+    // as long as others take the names first. The archive's bytes are flushed to the
+    // disk (FlushFileBuffers) before the rename, so after a kill or a power cut the
+    // name holds the whole archive or what it held before, never a file whose data
+    // did not arrive; a failed flush fails the publish. On success target holds the
+    // name the archive got and the reservation is let go.
     bool publish(QV_path& target);
     // Deletes the reservation (when the last descriptor on it closes).
     void discard();

@@ -21,8 +21,9 @@ namespace {
 constexpr const wchar_t* MUTEX_NAME = L"{7E40A9C5-62D1-4f3b-8C17-B95E03D2A64C}_QVA";
 constexpr const wchar_t* FILE_NAME = L"TraceFile.qv";
 constexpr DWORD RECHECK_MS = 3000;
-// Every write lands at the end; readers may look on; write-through, normal.
-constexpr QV_exact_open TRACE_FILE_OPEN{FILE_APPEND_DATA, FILE_SHARE_READ, OPEN_ALWAYS, 0x80000080};
+// Every write lands at the end; readers may look on; a missing file is created
+// (exclusively); write-through.
+constexpr QV_exact_open TRACE_FILE_OPEN{FILE_APPEND_DATA, FILE_SHARE_READ, true, FILE_WRITE_THROUGH};
 
 // Read without the mutex by the quick check; a stale read only delays a switch
 // by one record.
@@ -30,9 +31,22 @@ std::atomic<DWORD> g_last_check{0};
 std::atomic<bool> g_switch_on{false};
 // Guarded by the trace mutex.
 bool g_at_line_start = true;
-// The trace file last proven to be in the temporary folder: its place is asked
+// The trace file last proven to be in the temporary folder: its name is asked
 // again only when another file is met.
 QV_exact_memo g_trace_file_memo;
+// The temporary folder, held between records so that a record costs one open. It
+// is looked up by its path again when the path changes, when a record cannot be
+// opened in it, and at least every RECHECK_MS, so a folder moved away is left
+// within one switch interval.
+struct Held_folder {
+    QV_exact_folder folder;
+    QV_trace_text path;
+    DWORD opened_at = 0;
+    bool held = false;
+};
+// Never destroyed: a record written while the process's statics are torn down
+// still finds it whole.
+Held_folder& g_temp_folder = *new Held_folder;
 // The mutex handle stays open for the life of the process, so a record costs a
 // wait and a release instead of a create and a close.
 std::atomic<HANDLE> g_mutex{nullptr};
@@ -132,25 +146,70 @@ bool switch_on_locked(bool cache_fresh)
     return on;
 }
 
-bool trace_file_path(QV_trace_text& path)
+bool temp_folder_path(QV_trace_text& path)
 {
     DWORD needed = GetTempPathW(0, nullptr);
     if (needed == 0)
         return false;
-    path.reserve(needed + 13);
+    path.reserve(needed);
     DWORD length = GetTempPathW(needed, path.data());
     if (length == 0 || length >= needed)
         return false;  // failed, or the folder changed length in between: never use a cut path
     path.data()[length] = L'\0';
     path.take_terminated();
-    path.append(FILE_NAME);
     return true;
+}
+
+bool folder_fresh(const QV_trace_text& path)
+{
+    return g_temp_folder.held && std::wcscmp(g_temp_folder.path.c_str(), path.c_str()) == 0
+           && qv_trace_tick_source() - g_temp_folder.opened_at < RECHECK_MS;
+}
+
+// Holds the folder at path now; nothing is held when it cannot be opened.
+bool hold_folder(const QV_trace_text& path)
+{
+    QV_exact_folder fresh;
+    bool opened = qv_open_exact_folder(path.c_str(), fresh);
+    g_temp_folder.folder = std::move(fresh);
+    g_temp_folder.held = opened;
+    g_temp_folder.path.clear();
+    g_temp_folder.path.append(path.c_str());
+    g_temp_folder.opened_at = qv_trace_tick_source();
+    return opened;
+}
+
+// The trace file in the temporary folder, opened or created there. A held folder
+// that refuses is looked up once more: it may have been removed or moved since.
+QV_file open_trace_file(const QV_trace_text& folder_path, bool* created)
+{
+    bool fresh = folder_fresh(folder_path);
+    if (!fresh && !hold_folder(folder_path))
+        return QV_file();
+    QV_file file = qv_open_exact_file(g_temp_folder.folder, FILE_NAME, TRACE_FILE_OPEN, created, &g_trace_file_memo);
+    if (file || !fresh || !hold_folder(folder_path))
+        return file;
+    return qv_open_exact_file(g_temp_folder.folder, FILE_NAME, TRACE_FILE_OPEN, created, &g_trace_file_memo);
 }
 
 void write_bytes(HANDLE file, const void* bytes, size_t count)
 {
     DWORD written = 0;
     qv_write_file(file, bytes, static_cast<DWORD>(count), &written, nullptr);
+}
+
+// A new file begins with the byte-order mark, and so does one a writer left empty
+// (cut short between its create and its mark); false when the mark is missing and
+// cannot be written.
+bool marked(HANDLE file, bool created)
+{
+    LARGE_INTEGER size{};
+    if (!created && (!GetFileSizeEx(file, &size) || size.QuadPart != 0))
+        return true;
+    g_at_line_start = true;
+    static constexpr BYTE BOM[] = {0xFF, 0xFE};
+    DWORD written = 0;
+    return qv_write_file(file, BOM, sizeof(BOM), &written, nullptr) && written == sizeof(BOM);
 }
 
 // Writes the record piece by piece, each piece ending after a line feed, with the
@@ -181,22 +240,22 @@ void write_pieces(HANDLE file, const wchar_t* text)
 
 void append_to_file(const wchar_t* text)
 {
-    QV_trace_text path;
-    if (!trace_file_path(path))
+    QV_trace_text folder_path;
+    if (!temp_folder_path(folder_path))
         return;
     // The temporary folder may be writable by others: a link or a second name planted
-    // there as the trace file must never make the writer append to another file.
+    // there as the trace file must never make the writer append to, or create,
+    // another file.
     bool created = false;
-    QV_file file = qv_open_exact_file(path.c_str(), TRACE_FILE_OPEN, &created, &g_trace_file_memo);
+    QV_file file = open_trace_file(folder_path, &created);
     if (!file)
         return;  // held by a writer outside our lock (another session), or not the trace file: drop
-    if (created) {
-        static constexpr BYTE BOM[] = {0xFF, 0xFE};
-        write_bytes(file.get(), BOM, sizeof(BOM));
-        g_at_line_start = true;
+    if (!marked(file.get(), created))
+        return;  // never a record in a file without its mark
+    if (qv_trace_file_held_probe) {
+        folder_path.append(FILE_NAME);
+        qv_trace_file_held_probe(folder_path.c_str());
     }
-    if (qv_trace_file_held_probe)
-        qv_trace_file_held_probe(path.c_str());
     write_pieces(file.get(), text);
 }
 
@@ -209,6 +268,8 @@ void qv_trace_reset_writer_state()
     g_switch_on = false;
     g_at_line_start = true;
     g_trace_file_memo = QV_exact_memo{};
+    g_temp_folder.folder = QV_exact_folder{};
+    g_temp_folder.held = false;
 }
 
 namespace {

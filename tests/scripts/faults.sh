@@ -243,8 +243,7 @@ trace_file_symbolic_link() { trace_file_link -s; }
 
 # A symbolic link planted as the trace file, to a file of the same name in another
 # folder, then to such a file that does not exist yet: no record reaches either,
-# and the program works as without the link. (Wine creates a missing target when
-# the link is opened; that empty file is all it may leave.)
+# nothing is created, and the program works as without the link.
 trace_file_link_to_another_trace_file() {
     trace_on
     mkdir -p "$SCRATCH/victim"
@@ -266,8 +265,79 @@ trace_file_link_to_another_trace_file() {
         cmp -s "$SCRATCH/reference.out" "$SCRATCH/$name.out" || fail "the program's output changed with the $name link"
     done
     cmp -s "$victim" "$SCRATCH/victim.expected" || fail "the other trace file was written to: $(stat -c %s "$victim") bytes"
-    [ ! -s "$missing" ] || fail "the dangling link's target was written to: $(stat -c %s "$missing") bytes"
+    [ ! -e "$missing" ] || fail "the dangling link's target was created: $(stat -c %s "$missing") bytes"
 }
+
+# trace_file_dangling_link <target>: a symbolic link planted as the trace file, to a
+# file that does not exist: traced runs work as without it and create nothing, and
+# once the link is gone the trace goes on in a new file.
+trace_file_dangling_link() {
+    local target=$1 name
+    trace_on
+    rm -f "$TRACE_FILE" "$target"
+    run reference -faults_reference
+    rm -f "$TRACE_FILE"
+    ln -s "$target" "$TRACE_FILE" || { fail "could not make the link"; return; }
+    run dangling1 -faults_dangling
+    run dangling2 -faults_dangling
+    for name in dangling1 dangling2; do
+        expect_rc $name "$(cat "$SCRATCH/reference.rc")"
+        cmp -s "$SCRATCH/reference.out" "$SCRATCH/$name.out" || fail "the program's output changed with the link"
+    done
+    [ ! -e "$target" ] || fail "the traced runs created the link's target $target: $(stat -c %s "$target") bytes"
+    rm -f "$TRACE_FILE" "$target"
+    run unlinked -faults_unlinked
+    [ "$(head -c 2 "$TRACE_FILE" 2>/dev/null | od -An -tx1 | tr -d ' ')" = fffe ] \
+        || fail "the trace file after the link does not begin with a byte-order mark"
+    [ "$(argument_records -faults_unlinked)" = 1 ] || fail "the run after the link left no record ($(ran unlinked))"
+}
+trace_file_dangling_link_elsewhere() { mkdir -p "$SCRATCH/elsewhere" && trace_file_dangling_link "$SCRATCH/elsewhere/TraceFile.qv"; }
+trace_file_dangling_link_into_the_system_folder() {
+    trace_file_dangling_link "$WINEPREFIX/drive_c/windows/system32/qv_faults_planted.dll"
+}
+
+# collect_linked_trace_files <user|system|both> <ln option...>: that trace file is a
+# link to a private file of someone else. The collect archives the other trace file
+# only (or fails when both are links), no byte of the private file reaches an
+# archive, and a link left out is named in the trace when the user's file can hold it.
+collect_linked_trace_files() {
+    local which=$1 side file; shift
+    local system_trace=$WINEPREFIX/drive_c/windows/temp/TraceFile.qv private=$SCRATCH/private.txt
+    local -A role=([user]=plain [system]=plain)
+    [ "$which" = both ] && role=([user]=link [system]=link) || role[$which]=link
+    trace_on
+    printf 'private: the secret of another user\r\n' >"$private"
+    cp "$private" "$SCRATCH/private.expected"
+    [ -f "$system_trace" ] && mv "$system_trace" "$SCRATCH/system.saved"
+    for side in user system; do
+        file=$TRACE_FILE; [ $side = system ] && file=$system_trace
+        rm -f "$file"
+        if [ ${role[$side]} = link ]; then
+            ln "$@" "$private" "$file" || fail "could not make the link"
+        else
+            printf '\xff\xfep\0l\0a\0i\0n\0\n\0' >"$file"
+        fi
+    done
+    run collect -collect_user_mode_trace linked
+    rm -f "$system_trace"
+    [ -f "$SCRATCH/system.saved" ] && mv "$SCRATCH/system.saved" "$system_trace"
+    local members
+    members=$(cabextract -l "$SCRATCH/linked.cab" 2>/dev/null | awk '/TraceFile.qv$/ { print $NF }' | sort | tr '\n' ' ')
+    case ${role[user]}/${role[system]} in
+        link/link) [ ! -e "$SCRATCH/linked.cab" ] || fail "an archive of two links: $members";;
+        link/plain) [ "$members" = "SysTraceFile.qv " ] || fail "archived: '$members', expected SysTraceFile.qv";;
+        plain/link) [ "$members" = "UsrTraceFile.qv " ] || fail "archived: '$members', expected UsrTraceFile.qv"
+            [ "$(trace_text | grep -c 'TraceFile.qv is left out of the archive')" -ge 1 ] \
+                || fail "no trace record names the linked system trace file";;
+    esac
+    mkdir -p "$SCRATCH/x" && cabextract -q -d "$SCRATCH/x" "$SCRATCH/linked.cab" >/dev/null 2>&1
+    ! grep -rqF 'secret of another user' "$SCRATCH/x" || fail "the private file's bytes are in the archive"
+    cmp -s "$private" "$SCRATCH/private.expected" || fail "the private file changed"
+}
+collect_symbolic_linked_user_trace_file() { collect_linked_trace_files user -s; }
+collect_hard_linked_user_trace_file() { collect_linked_trace_files user; }
+collect_symbolic_linked_system_trace_file() { collect_linked_trace_files system -s; }
+collect_both_trace_files_linked() { collect_linked_trace_files both -s; }
 
 # The temporary folder itself reached through a link, as some machines set it up:
 # records go on to the folder the link leads to, on the same drive, on a drive
@@ -533,6 +603,12 @@ ALL_CASES=(
     trace_file_hard_link
     trace_file_symbolic_link
     trace_file_link_to_another_trace_file
+    trace_file_dangling_link_elsewhere
+    trace_file_dangling_link_into_the_system_folder
+    collect_symbolic_linked_user_trace_file
+    collect_hard_linked_user_trace_file
+    collect_symbolic_linked_system_trace_file
+    collect_both_trace_files_linked
     temporary_folder_through_a_link
     blind_copy_onto_a_full_disk
     blind_copy_long_name_onto_a_full_disk

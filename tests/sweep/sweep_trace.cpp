@@ -57,15 +57,20 @@ std::string malformed(const std::string& bytes)
 }
 
 // Records around a driver command: each record must leave the caller's last error
-// as it found it, and the command must do what it does untraced.
+// as it found it, and the command must do what it does untraced. With no earlier
+// trace file, the run creates one: a run cut short, or one whose mark could not be
+// written, may leave it empty, never holding a record without its byte-order mark.
 class Traced_run : public Sweep_scenario {
 public:
-    Traced_run() : Sweep_scenario(L"traced_run") {}
+    Traced_run(const wchar_t* name, bool earlier) : Sweep_scenario(name), earlier_(earlier) {}
 
     void prepare() override
     {
         qv_set_trace_switch(HKEY_CURRENT_USER, 1);
-        sweep_write(qv_trace_file_path(), earlier_trace());
+        if (earlier_)
+            sweep_write(qv_trace_file_path(), earlier_trace());
+        else
+            DeleteFileW(qv_trace_file_path().c_str());
         system_before_ = sweep_read(system_trace_file(), &system_found_);
         pid_journal_ = qv_sim_driver_journal(GetCurrentProcessId()).size();
     }
@@ -80,9 +85,10 @@ public:
 
     std::string broken(const Sweep_run& run) override
     {
-        std::string bytes = sweep_read(qv_trace_file_path());
-        std::string what = malformed(bytes);
-        if (bytes.compare(0, earlier_trace().size(), earlier_trace()) != 0)
+        bool written = false;
+        std::string bytes = sweep_read(qv_trace_file_path(), &written);
+        std::string what = earlier_ || (written && !bytes.empty()) ? malformed(bytes) : "";
+        if (earlier_ && bytes.compare(0, earlier_trace().size(), earlier_trace()) != 0)
             what += "the earlier records changed; ";
         bool found = false;
         if (sweep_read(system_trace_file(), &found) != system_before_ || found != system_found_)
@@ -124,6 +130,7 @@ private:
         return called;
     }
 
+    bool earlier_;
     std::string system_before_;
     bool system_found_ = false;
     size_t pid_journal_ = 0;
@@ -352,7 +359,8 @@ private:
 std::vector<std::unique_ptr<Sweep_scenario>> sweep_trace_scenarios()
 {
     std::vector<std::unique_ptr<Sweep_scenario>> scenarios;
-    scenarios.push_back(std::make_unique<Traced_run>());
+    scenarios.push_back(std::make_unique<Traced_run>(L"traced_run", true));
+    scenarios.push_back(std::make_unique<Traced_run>(L"traced_run_new_file", false));
     scenarios.push_back(std::make_unique<Collect>());
     scenarios.push_back(std::make_unique<Switch>(L"enable_trace", true, "is now logging user mode events"));
     scenarios.push_back(std::make_unique<Switch>(L"disable_trace", false, "has now stopped logging user mode events"));

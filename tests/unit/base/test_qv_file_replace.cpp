@@ -2,6 +2,7 @@
 // one, and nothing of the copy is left beside it, whatever fails.
 
 #include "base/qv_file_replace.h"
+#include "qv_os_faults.h"
 #include "test_qv_path_sandbox.h"
 
 #include <gtest/gtest.h>
@@ -63,6 +64,25 @@ TEST_F(QvFileReplace, ReplacesWithTheSourceAttributesAndLeavesNothingBeside)
 // The rename is refused while another program holds the destination without
 // delete sharing: the old file stays, and the temporary copy goes although it
 // carries the source's read-only attribute.
+// The copy is on the disk before it takes the name: a power cut after the rename
+// finds the whole new file. (A failing flush is the sweep's.)
+TEST_F(QvFileReplace, FlushesTheCopyBeforeItsRename)
+{
+    write(L"source", "new");
+    write(L"destination", "old");
+    SetFileAttributesW(at(L"source").c_str(), FILE_ATTRIBUTE_READONLY);  // a copy that refuses writers
+    QV_os_faults calls;
+    EXPECT_EQ(0u, replace(L"source", L"destination"));
+    const std::vector<QV_os_call>& seen = calls.seen();
+    auto flush = std::find(seen.begin(), seen.end(), QV_os_call::flush_file);
+    EXPECT_NE(seen.end(), flush);
+    EXPECT_LT(flush, std::find(seen.begin(), seen.end(), QV_os_call::move_file));
+    EXPECT_EQ("new", read_all(at(L"destination")));
+    EXPECT_NE(0u, GetFileAttributesW(at(L"destination").c_str()) & FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesW(at(L"source").c_str(), FILE_ATTRIBUTE_NORMAL);
+    SetFileAttributesW(at(L"destination").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 TEST_F(QvFileReplace, RefusedReplaceKeepsTheOldFileAndRemovesTheCopy)
 {
     write(L"source", "new");

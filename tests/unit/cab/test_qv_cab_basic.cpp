@@ -1,5 +1,6 @@
 #include "cab/qv_cab_basic.h"
 #include "cab_test_support.h"
+#include "qv_os_faults.h"
 #include "qv_trace_file.h"
 #include "trace/qv_trace_seams.h"
 
@@ -117,6 +118,33 @@ TEST_F(CabWriter, AnUnreadableSourceIsLeftOutAndTheOthersStillFlush)
 
 // The cabinet library finishes an archive without files: a bare 36-byte header
 // with no folder and no file (independent readers call it "no valid cabinet").
+// A held source is archived as that handle reads it, whatever its name holds by
+// then; and the archive is flushed before it takes its name.
+TEST_F(CabWriter, TakesAHeldSourceThroughItsHandleAndFlushesBeforeTheName)
+{
+    std::wstring held = source(L"held.txt", "held bytes");
+    HANDLE file = CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    ASSERT_TRUE(MoveFileW(held.c_str(), box.file(L"moved.txt").c_str()));
+    source(L"held.txt", "another file, put in its place");
+    QV_os_faults calls;
+    {
+        QV_cab_basic cab(box.file(L"out.cab").c_str());
+        EXPECT_TRUE(cab.add_open_file(file, held.c_str(), L"held.txt"));
+        ASSERT_TRUE(cab.flush());
+    }
+    CloseHandle(file);
+    Cab_directory dir = read_cab_directory(box.file(L"out.cab"));
+    ASSERT_TRUE(dir.valid);
+    ASSERT_EQ(1u, dir.files.size());
+    EXPECT_EQ(10u, dir.files[0].size);
+    const std::vector<QV_os_call>& seen = calls.seen();
+    auto flush = std::find(seen.begin(), seen.end(), QV_os_call::flush_file);
+    EXPECT_NE(seen.end(), flush);
+    EXPECT_LT(flush, std::find(seen.begin(), seen.end(), QV_os_call::set_file_info));  // the rename
+}
+
 TEST_F(CabWriter, AnArchiveWithoutFilesIsABareHeader)
 {
     QV_cab_basic cab(box.file(L"empty.cab").c_str());

@@ -12,6 +12,7 @@ public:
     ~Counted_cab() override { ++ended_; }
     bool add_file(const wchar_t*, const wchar_t*) override { return false; }
     bool add_file(const wchar_t*) override { return false; }
+    bool add_open_file(HANDLE, const wchar_t*, const wchar_t*) override { return false; }
     bool flush() override { return false; }
     const wchar_t* archive_path() const override { return L""; }
 
