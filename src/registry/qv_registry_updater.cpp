@@ -213,11 +213,18 @@ LONG QV_registry_updater::clear_cached_value()
     return entry.uninstall();
 }
 
+// The service key is made (or opened) first as a lasting key: a volatile create
+// makes every missing key on its path volatile too, and the policy values written
+// after the request would then vanish with it at the restart.
 LONG QV_registry_updater::create_reboot_key()
 {
+    QV_reg_key_entry service(0, HKEY_LOCAL_MACHINE, QV_string(QV_KD_SERVICE_KEY), 0);
     QV_reg_key_entry entry(0, HKEY_LOCAL_MACHINE, QV_string(QV_KD_SERVICE_KEY) + REBOOT_KEY_NAME, 1);
-    entry.uninstall();
-    LONG result = entry.install();
+    LONG result = service.install();
+    if (result == ERROR_SUCCESS) {
+        entry.uninstall();
+        result = entry.install();
+    }
     if (result != ERROR_SUCCESS)
         qv_trace_printf(L"QV_registry_updater::create_reboot_key", L"Failed to set reboot key %ld\n", result);
     return result;
