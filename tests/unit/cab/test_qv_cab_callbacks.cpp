@@ -15,62 +15,6 @@
 
 namespace {
 
-std::string next_name(const char* previous, int number, size_t size = CB_MAX_CABINET_NAME)
-{
-    char out[CB_MAX_CABINET_NAME + 8];
-    memset(out, 'G', sizeof out);
-    bool ok = qv_cab_next_name(previous, number, out, size);
-    EXPECT_EQ('G', out[size]) << "written past the buffer";
-    return ok ? std::string(out) : "FAILED:" + std::string(out);
-}
-
-TEST(CabNextName, NumbersFollowTheStemWithoutItsOwnNumber)
-{
-    EXPECT_EQ("trace001.cab", next_name("trace.cab", 1));
-    EXPECT_EQ("trace002.cab", next_name("trace001.cab", 2));
-    EXPECT_EQ("trace012.cab", next_name("trace007.cab", 12));
-    EXPECT_EQ("tr002.cab", next_name("tr4ce7.cab", 2));       // cut at the first digit
-    EXPECT_EQ("trace1x003.cab", next_name("trace1x.cab", 3)); // no trailing digit: kept
-    EXPECT_EQ("trace1000.cab", next_name("trace.cab", 1000));
-}
-
-TEST(CabNextName, StemStartingWithADigitKeepsItsNumber)
-{
-    EXPECT_EQ("2024log7001.cab", next_name("2024log7.cab", 1));
-    EXPECT_EQ("42002.cab", next_name("42.cab", 2));
-}
-
-TEST(CabNextName, SplitsAtTheLastDotAndSuppliesOneWhenMissing)
-{
-    EXPECT_EQ("a.b001.cab", next_name("a.b.cab", 1));
-    EXPECT_EQ("trace001.", next_name("trace", 1));
-    EXPECT_EQ("001.cab", next_name(".cab", 1));
-}
-
-TEST(CabNextName, ANameThatDoesNotFitFailsInsteadOfBeingCut)
-{
-    std::string stem(248, 's');
-    EXPECT_EQ(stem + "001.cab", next_name((stem + ".cab").c_str(), 1));  // 255 characters: fits
-    std::string longer(249, 's');
-    EXPECT_EQ("FAILED:", next_name((longer + ".cab").c_str(), 1));
-    EXPECT_EQ("FAILED:", next_name("trace.cab", 1, 12));
-    EXPECT_EQ("trace001.cab", next_name("trace.cab", 1, 13));
-}
-
-TEST(CabNextCabinet, RenamesTheCcabOrLeavesItWhenTheNameDoesNotFit)
-{
-    CCAB ccab = {};
-    strcpy(ccab.szCab, "trace.cab");
-    ccab.iCab = 1;
-    EXPECT_TRUE(qv_cab_next_cabinet(&ccab, 0, nullptr));
-    EXPECT_STREQ("trace001.cab", ccab.szCab);
-
-    std::string name(251, 'n');  // with "001" it would need 256 characters
-    strcpy(ccab.szCab, (name + ".c").c_str());
-    EXPECT_FALSE(qv_cab_next_cabinet(&ccab, 0, nullptr));
-    EXPECT_STREQ((name + ".c").c_str(), ccab.szCab);
-}
-
 TEST(CabStatus, ConfirmsTheSizeAndNeverAborts)
 {
     EXPECT_EQ(123456, qv_cab_status(statusCabinet, 0, 123456, nullptr));
