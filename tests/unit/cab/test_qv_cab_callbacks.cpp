@@ -52,7 +52,7 @@ constexpr USHORT KNOWN_TIME = (13 << 11) | (45 << 5) | (22 / 2);
 
 TEST_F(CabOpenInfo, GivesLocalDosTimeAndOnlyTheFourKeptAttributes)
 {
-    ASSERT_TRUE(write_file(path, "content"));
+    ASSERT_TRUE(qv_write_file(path, "content"));
     SYSTEMTIME local = {2024, 3, 0, 5, 13, 45, 23, 0};  // odd second: DOS time keeps two-second steps
     FILETIME local_ft, utc_ft;
     ASSERT_TRUE(SystemTimeToFileTime(&local, &local_ft));
@@ -84,7 +84,7 @@ TEST_F(CabOpenInfo, GivesLocalDosTimeAndOnlyTheFourKeptAttributes)
 // seeks alike.
 TEST_F(CabOpenInfo, SharesWithAWriterAndEndsWhereTheFileEndedAtTheOpen)
 {
-    ASSERT_TRUE(write_file(path, "held at the open"));
+    ASSERT_TRUE(qv_write_file(path, "held at the open"));
     USHORT date = 0, time = 0, attributes = 0;
     int err = 0;
     INT_PTR fd = qv_cab_open_info(const_cast<char*>(narrow_path().c_str()), &date, &time, &attributes, &err, nullptr);
@@ -105,7 +105,7 @@ TEST_F(CabOpenInfo, SharesWithAWriterAndEndsWhereTheFileEndedAtTheOpen)
 
 TEST_F(CabOpenInfo, TakesAFileSomeoneIsWritingAndRefusesAnExclusiveOrMissingFile)
 {
-    ASSERT_TRUE(write_file(path, "x"));
+    ASSERT_TRUE(qv_write_file(path, "x"));
     HANDLE writer = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, writer);
@@ -149,7 +149,7 @@ TEST_F(CabOpenInfo, OnlySourcesShareWrites)
         SCOPED_TRACE(c.what);
         DeleteFileW(path.c_str());
         if (!(c.flags & _O_CREAT)) {
-            ASSERT_TRUE(write_file(path, "source"));
+            ASSERT_TRUE(qv_write_file(path, "source"));
         }
         int err = 0;
         INT_PTR fd = qv_cab_open(const_cast<char*>(narrow_path().c_str()), c.flags, _S_IREAD | _S_IWRITE, &err,
@@ -174,7 +174,7 @@ TEST_F(CabOpenInfo, OnlySourcesShareWrites)
 // file the library writes under the same number must still read and seek whole.
 TEST_F(CabOpenInfo, AStaleSourceNeverCapsALaterFileOfItsNumber)
 {
-    ASSERT_TRUE(write_file(path, "sixteen bytes..."));
+    ASSERT_TRUE(qv_write_file(path, "sixteen bytes..."));
     std::string scratch = narrow_path() + ".scratch";
     std::string written(100, 'w');
     USHORT date = 0, time = 0, attributes = 0;
@@ -236,7 +236,7 @@ TEST_F(CabOpenInfo, ASourceLargerThanItsRoomKeepsItsMarkAndItsLastLinesThatFit)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        ASSERT_TRUE(write_file(path, c.content));
+        ASSERT_TRUE(qv_write_file(path, c.content));
         USHORT date = 0, time = 0, attributes = 0;
         int err = 0;
         QV_cab_source_part part;
