@@ -99,6 +99,18 @@ qv_start_wine() {
     "$WINE_SERVER" -p </dev/null >/dev/null 2>&1 || { qv_fail "could not start the wineserver"; return 1; }
 }
 
+# qv_own_prefix <prefix>: a prefix for one suite alone, so that it runs beside the
+# suites of the test prefix: made when missing, a server left by an earlier run
+# ended, a server of its own started and this build's package installed. The
+# caller ends the server with qv_stop_wine.
+qv_own_prefix() {
+    export WINEPREFIX=$1
+    qv_prepare_prefix "$WINEPREFIX" || return 1
+    qv_stop_wine && "$WINE_SERVER" -w </dev/null >/dev/null 2>&1
+    "$WINE_SERVER" -p </dev/null >/dev/null 2>&1 || { qv_fail "could not start the wineserver"; return 1; }
+    qv_install_package
+}
+
 # Uses the prefix and keeps its server alive for <seconds> after its last client, so
 # that calls close together share it; a server already running is left as it is.
 # A new server gets its desktop and services at once, with no descriptor of ours.

@@ -3,7 +3,7 @@
 #include "qv_descramble.h"
 #include "qv_sim_core.h"
 #include "base/qv_unique.h"
-#include "xml/qv_xml_doc.h"
+#include "xml/qv_xml.h"
 
 #include <new>
 

@@ -369,42 +369,6 @@ FNFCIGETTEMPFILE(qv_cab_temp_file)
     return FALSE;
 }
 
-bool qv_cab_next_name(const char* previous, int number, char* out, size_t out_size)
-{
-    if (out_size == 0)
-        return false;
-    out[0] = '\0';
-    char stem[CB_MAX_CABINET_NAME];
-    const char* dot = strrchr(previous, '.');
-    size_t stem_length = dot != nullptr ? static_cast<size_t>(dot - previous) : strlen(previous);
-    if (stem_length >= sizeof stem)
-        return false;
-    memcpy(stem, previous, stem_length);
-    stem[stem_length] = '\0';
-    const char* suffix = dot != nullptr ? dot : ".";
-
-    auto is_digit = [](char c) { return c >= '0' && c <= '9'; };
-    if (stem_length > 0 && is_digit(stem[stem_length - 1]) && !is_digit(stem[0]))
-        stem[strcspn(stem, "0123456789")] = '\0';
-
-    int written = _snprintf(out, out_size, "%s%03d%s", stem, number, suffix);
-    if (written < 0 || static_cast<size_t>(written) >= out_size) {
-        out[0] = '\0';
-        return false;
-    }
-    return true;
-}
-
-FNFCIGETNEXTCABINET(qv_cab_next_cabinet)
-{
-    (void)cbPrevCab, (void)pv;
-    char name[CB_MAX_CABINET_NAME];
-    if (!qv_cab_next_name(pccab->szCab, pccab->iCab, name, sizeof name))
-        return FALSE;
-    strcpy(pccab->szCab, name);
-    return TRUE;
-}
-
 FNFCISTATUS(qv_cab_status)
 {
     // For the cabinet status cb2 is the archive's size, confirmed as it is; for

@@ -23,20 +23,8 @@ FNFCICLOSE(qv_cab_close);
 FNFCISEEK(qv_cab_seek);
 FNFCIDELETE(qv_cab_delete);
 FNFCIGETTEMPFILE(qv_cab_temp_file);
-FNFCIGETNEXTCABINET(qv_cab_next_cabinet);
 FNFCISTATUS(qv_cab_status);
 FNFCIGETOPENINFO(qv_cab_open_info);
-
-// The naming rule of follow-on cabinets. The writer refuses archives that would
-// need them (their names could not follow the archive's final name), so it does
-// not pass qv_cab_next_cabinet to the library.
-//
-// The name of the cabinet that follows previous, numbered number: the stem
-// (before the last ".") loses a trailing number unless it begins with a digit,
-// then "%s%03d%s" of stem, number and suffix ("." when previous has none).
-// trace.cab gives trace001.cab, then trace002.cab. False, with out holding the
-// empty text, when the name does not fit out_size characters with its NUL.
-bool qv_cab_next_name(const char* previous, int number, char* out, size_t out_size);
 
 // Whether the open-information callback would take the file now, and its size
 // then (when size is not null; untouched on false). The library leaves its

@@ -3,7 +3,7 @@
 // parameters, and its scrambled text.
 
 #include "base/qv_string.h"
-#include "xml/qv_xml_doc.h"
+#include "xml/qv_xml.h"
 
 class core_request {
 public:

@@ -3,7 +3,7 @@
 #include "trace/qv_trace.h"
 
 #include "base/qv_guid.h"
-#include "com/qv_interface_association_list.h"
+#include "trace/qv_interface_association_list.h"
 #include "trace/qv_trace_text.h"
 
 void qv_trace_query_interface(const wchar_t* function, int level, const IID* iid)

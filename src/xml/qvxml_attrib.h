@@ -1,7 +1,7 @@
 #pragma once
 // An attribute in its element's list, which keeps insertion order.
 
-#include "xml/qv_xml_attrib.h"
+#include "xml/qv_xml.h"
 #include "xml/qvxml_buffer.h"
 
 class QVXML_attrib final : public QV_xml_attrib {

@@ -1,7 +1,7 @@
 #pragma once
 // The document: one owned declaration root, or none.
 
-#include "xml/qv_xml_doc.h"
+#include "xml/qv_xml.h"
 #include "base/qv_unique.h"
 #include "xml/qvxml_heap.h"
 #include "xml/qvxml_node.h"

@@ -2,7 +2,7 @@
 // The model's element: children in a singly linked list in document order,
 // attributes in a doubly linked list in insertion order, both owned.
 
-#include "xml/qv_xml_node.h"
+#include "xml/qv_xml.h"
 #include "xml/qvxml_attrib.h"
 #include "xml/qvxml_buffer.h"
 

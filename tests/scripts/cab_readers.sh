@@ -8,14 +8,13 @@
 set -uo pipefail
 
 BIN=$(cd "$1" && pwd)
-export WINEPREFIX=${WINEPREFIX:-$BIN/../wineprefix-test}
-WINE=/usr/lib/wine/wine64
-WORK=$BIN/../cab_readers_work
-FAILURES=0
+export QV_BUILD=$(cd "$BIN/.." && pwd)
+source "$(dirname "$0")/../../scripts/lib/wine_env.sh"
+source "$(dirname "$0")/suite_lib.sh"
+export WINEPREFIX=${WINEPREFIX:-$QV_BUILD/wineprefix-test}
+WORK=$QV_BUILD/cab_readers_work
 
-fail() { echo "FAIL: $*"; FAILURES=$((FAILURES + 1)); }
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
-write_cab() { "$WINE" "$BIN/cab_write.exe" "$@" 2>/dev/null | tr -d '\r'; }
+write_cab() { "$WINE_LOADER" "$BIN/cab_write.exe" "$@" 2>/dev/null | tr -d '\r'; }
 
 # expect_listing <cabinet> <expected gcab -l lines>
 expect_listing() {
@@ -48,15 +47,15 @@ head -c 32768 /dev/urandom > block.bin
 head -c 32769 /dev/urandom > block_plus.bin
 for i in $(seq 1 2000); do printf 'record %d of the trace\r\n' "$i"; done | iconv -f ASCII -t UTF-16LE > utf16.qv
 result=$(write_cab \
-    -a 27 "$(winpath "$WORK/one.qv")" -t 20240305134523 "$(winpath "$WORK/one.qv")" \
-    -a 21 "$(winpath "$WORK/zero.qv")" -t 20231231235958 "$(winpath "$WORK/zero.qv")" \
-    -a 2001 "$(winpath "$WORK/block.bin")" -t 20200229000000 "$(winpath "$WORK/block.bin")" \
-    -a 2120 "$(winpath "$WORK/block_plus.bin")" -t 19800101000000 "$(winpath "$WORK/block_plus.bin")" \
-    -t 20260101120000 "$(winpath "$WORK/utf16.qv")" \
-    "$(winpath "$WORK/sub dir/small.cab")" \
-    "$(winpath "$WORK/zero.qv")" SysTraceFile.qv \
-    "$(winpath "$WORK/one.qv")" UsrTraceFile.qv \
-    +"$(winpath "$WORK/block.bin")" +"$(winpath "$WORK/block_plus.bin")" +"$(winpath "$WORK/utf16.qv")")
+    -a 27 "$(qv_windows_path "$WORK/one.qv")" -t 20240305134523 "$(qv_windows_path "$WORK/one.qv")" \
+    -a 21 "$(qv_windows_path "$WORK/zero.qv")" -t 20231231235958 "$(qv_windows_path "$WORK/zero.qv")" \
+    -a 2001 "$(qv_windows_path "$WORK/block.bin")" -t 20200229000000 "$(qv_windows_path "$WORK/block.bin")" \
+    -a 2120 "$(qv_windows_path "$WORK/block_plus.bin")" -t 19800101000000 "$(qv_windows_path "$WORK/block_plus.bin")" \
+    -t 20260101120000 "$(qv_windows_path "$WORK/utf16.qv")" \
+    "$(qv_windows_path "$WORK/sub dir/small.cab")" \
+    "$(qv_windows_path "$WORK/zero.qv")" SysTraceFile.qv \
+    "$(qv_windows_path "$WORK/one.qv")" UsrTraceFile.qv \
+    +"$(qv_windows_path "$WORK/block.bin")" +"$(qv_windows_path "$WORK/block_plus.bin")" +"$(qv_windows_path "$WORK/utf16.qv")")
 [ "$result" = $'add 1\nadd 1\nadd 1\nadd 1\nadd 1\nflush 1' ] || fail "writing small.cab: $result"
 # Attributes: read-only, hidden, system, archive kept; not-indexed (0x2000) and
 # temporary (0x100) dropped. Wine keeps archive (0x20) on every file, so block.bin,
@@ -72,7 +71,7 @@ ls "sub dir" | grep -vx small.cab | grep -q . && fail "files left beside small.c
 
 # An archive without files: the library finishes it as a bare header, which both
 # readers find empty (they report no valid cabinet). The writer reports success.
-result=$(write_cab "$(winpath "$WORK/empty.cab")" "$(winpath "$WORK/missing.qv")" UsrTraceFile.qv)
+result=$(write_cab "$(qv_windows_path "$WORK/empty.cab")" "$(qv_windows_path "$WORK/missing.qv")" UsrTraceFile.qv)
 [ "$result" = $'add 0\nflush 1' ] || fail "writing empty.cab: $result"
 [ "$(stat -c %s empty.cab 2>/dev/null)" = 36 ] || fail "empty.cab is not a 36-byte header"
 cabextract -q -t empty.cab >/dev/null 2>&1 && fail "cabextract finds files in empty.cab"
@@ -109,8 +108,8 @@ check_folder_limit() {
     done
     { printf '\xff\xfe'; tail -c $((kept - 2)) trace.qv; } > trace_kept.qv
     head -c 40000 /dev/urandom > r1.bin; head -c 40000 /dev/urandom > r2.bin
-    result=$(write_cab -folder_limit $limit "$(winpath "$WORK/limit.cab")" "$(winpath "$WORK/r1.bin")" r1.bin \
-        "$(winpath "$WORK/r2.bin")" r2.bin "$(winpath "$WORK/trace.qv")" UsrTraceFile.qv)
+    result=$(write_cab -folder_limit $limit "$(qv_windows_path "$WORK/limit.cab")" "$(qv_windows_path "$WORK/r1.bin")" r1.bin \
+        "$(qv_windows_path "$WORK/r2.bin")" r2.bin "$(qv_windows_path "$WORK/trace.qv")" UsrTraceFile.qv)
     [ "$result" = $'add 1\nadd 1\nadd 1\nflush 1' ] || fail "writing limit.cab: $result"
     [ "$(folder_count limit.cab)" = 3 ] || fail "limit.cab holds $(folder_count limit.cab) folders, not 3"
     expect_extracts limit.cab r1.bin r1.bin r2.bin r2.bin UsrTraceFile.qv trace_kept.qv
@@ -122,15 +121,11 @@ check_folder_limit
 # A 100 MB trace-like file.
 awk 'BEGIN { for (i = 0; i < 1600000; i++) printf "%08d 0x%08x VlmKdShell.com dx_shell_dispatch argv[%d] = \x27-eut\x27\r\n", i, i * 2654435761 % 4294967296, i % 7 }' \
     | head -c 100000000 > big.qv
-result=$(write_cab "$(winpath "$WORK/big.cab")" "$(winpath "$WORK/big.qv")" UsrTraceFile.qv)
+result=$(write_cab "$(qv_windows_path "$WORK/big.cab")" "$(qv_windows_path "$WORK/big.qv")" UsrTraceFile.qv)
 [ "$result" = $'add 1\nflush 1' ] || fail "writing big.cab: $result"
 expect_listing big.cab "UsrTraceFile.qv 100000000 $(date -d "@$(stat -c %Y big.qv)" '+%Y-%m-%d %H:%M:')$(printf '%02d' $(( $(date -d "@$(stat -c %Y big.qv)" +%-S) / 2 * 2 ))) 0x20"
 expect_extracts big.cab UsrTraceFile.qv big.qv
 rm -f big.qv big.cab
 
 cd / && rm -rf "$WORK"
-if [ $FAILURES -ne 0 ]; then
-    echo "$FAILURES failure(s)"
-    exit 1
-fi
-echo "all cabinets read back"
+qv_suite_end cab_readers

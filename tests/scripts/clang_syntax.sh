@@ -131,7 +131,8 @@ for group in "${!GROUP_SIZE[@]}"; do
 done
 wait
 
-# Two at a time (the machines have two cores); each file's diagnostics go to a
+# QV_CLANG_JOBS at a time (two by default; the test run gives the check one core,
+# beside the suites on the other); each file's diagnostics go to a
 # file of their own, so they are printed whole and in order.
 running=0
 for ((n = 0; n < ${#UNITS[@]}; n++)); do

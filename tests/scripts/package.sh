@@ -10,12 +10,11 @@ set -uo pipefail
 export QV_BUILD=$(cd "$1" && pwd)
 VERSION=$2
 source "$(dirname "$0")/../../scripts/lib/wine_env.sh"
+source "$(dirname "$0")/suite_lib.sh"
 export WINEPREFIX=$QV_BUILD/wineprefix-package
 MSI=$QV_PACKAGE_MSI
 INSTALLED="$WINEPREFIX/$QV_INSTALL_SUBDIR"
-FAILURES=0
 
-fail() { echo "FAIL: $*"; FAILURES=$((FAILURES + 1)); }
 wine_quiet() { "$WINE_LOADER" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
 cleanup() { "$WINE_SERVER" -k </dev/null >/dev/null 2>&1; rm -rf "$WINEPREFIX"; }
 trap cleanup EXIT
@@ -113,5 +112,4 @@ rm -f "$(qv_package_stamp)"
 qv_install_package 2>/dev/null || fail "the package does not install a second time"
 expect_versions
 
-[ $FAILURES -eq 0 ] && echo "package: all checks passed"
-exit $((FAILURES > 0))
+qv_suite_end package

@@ -19,6 +19,7 @@ build=$(cd "$1" && pwd)
 export WINEPREFIX=$(realpath -m "$2")
 export QV_BUILD=$build
 source "$(dirname "$0")/../../scripts/lib/wine_env.sh"
+source "$(dirname "$0")/suite_lib.sh"
 
 # Known DLLs on Windows 7 and later; ntdll is mapped into every process first.
 KNOWN_DLLS="advapi32.dll kernel32.dll msvcrt.dll ntdll.dll ole32.dll oleaut32.dll shell32.dll shlwapi.dll user32.dll"
@@ -27,9 +28,7 @@ PLANT=$WINEPREFIX/drive_c/plant
 HERE=$WINEPREFIX/drive_c/plant-cwd
 # A program that calls into a planted library crashes: no debugger may wait on it.
 OVERRIDES="$WINEDLLOVERRIDES;${PLANTED// /,}=n,b;winedbg.exe=d"
-FAILURES=0
 
-fail() { echo "FAIL [$STEP]: $*"; FAILURES=$((FAILURES + 1)); }
 trap qv_stop_all EXIT
 trap 'exit 130' INT TERM
 
@@ -138,5 +137,4 @@ run elevate 'C:\plant\force_delete_not_admin.exe' 'C:\plant-cwd\doomed.txt'
 wait_gone "$HERE/doomed.txt" || fail "the elevated copy did not delete the file"
 expect_no_marker
 
-[ "$FAILURES" -eq 0 ] || { echo "$FAILURES failures"; exit 1; }
-echo "no planted library ran"
+qv_suite_end planted_libraries

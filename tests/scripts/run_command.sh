@@ -13,11 +13,11 @@ ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 export QV_RUN_PREFIX=$QV_BUILD/wineprefix-runtest
 RUN=$ROOT/scripts/vlmkdshell
 WORK=$(mktemp -d)
-FAILURES=0
 LONG_LINE=' -change_tracing <flagpattern>=<level> . Change the output levels of some driver trace flags'
 GUI_LONG_LINE=$' -change_tracing <flagpattern>=<level> \t\t change the output levels of some driver trace flags'
 
-fail() { echo "FAIL: $*"; FAILURES=$((FAILURES + 1)); }
+# The run command is tried as a user has it: this suite sources none of its library.
+source "$(dirname "$0")/suite_lib.sh"
 cleanup() {
     WINEPREFIX=$QV_RUN_PREFIX /usr/lib/wine/wineserver -k </dev/null >/dev/null 2>&1
     rm -rf "$WORK" "$QV_RUN_PREFIX"
@@ -90,5 +90,4 @@ run gui --gui
 grep -qx '\[message box\] VlmKdShell.exe' "$WORK/gui.out" || fail "--gui: no box: $(head -c 300 "$WORK/gui.out" "$WORK/gui.err")"
 grep -qxF -- "$GUI_LONG_LINE" "$WORK/gui.out" || fail "--gui: long line not whole: $(cat "$WORK/gui.out")"
 
-[ $FAILURES -eq 0 ] && echo "run command: all checks passed"
-exit $((FAILURES > 0))
+qv_suite_end "run command"

@@ -7,12 +7,11 @@
 set -uo pipefail
 
 BIN=$(cd "$1" && pwd)
-export WINEPREFIX=${WINEPREFIX:-$BIN/../wineprefix-test}
-WORK=$BIN/../xml_reader_work
-FAILURES=0
-
-fail() { echo "FAIL: $*"; FAILURES=$((FAILURES + 1)); }
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
+export QV_BUILD=$(cd "$BIN/.." && pwd)
+source "$(dirname "$0")/../../scripts/lib/wine_env.sh"
+source "$(dirname "$0")/suite_lib.sh"
+export WINEPREFIX=${WINEPREFIX:-$QV_BUILD/wineprefix-test}
+WORK=$QV_BUILD/xml_reader_work
 
 # expect_value <file> <xpath> <expected string value>
 expect_value() {
@@ -22,7 +21,7 @@ expect_value() {
 }
 
 rm -rf "$WORK"; mkdir -p "$WORK"
-/usr/lib/wine/wine64 "$BIN/xml_save.exe" "$(winpath "$WORK")" </dev/null >/dev/null 2>&1 \
+"$WINE_LOADER" "$BIN/xml_save.exe" "$(qv_windows_path "$WORK")" </dev/null >/dev/null 2>&1 \
     || { echo "FAIL: xml_save could not write the documents"; exit 1; }
 
 for file in forms.xml utf8.xml; do
@@ -44,5 +43,4 @@ out=$(xmllint --noout "$WORK/declaration.xml" 2>&1) && fail "xmllint accepts a d
 [[ "$out" == *"Start tag expected"* ]] || fail "declaration.xml refused for another reason: $out"
 
 rm -rf "$WORK"
-[ "$FAILURES" -eq 0 ] && echo "xml_reader: all checks passed"
-exit $((FAILURES > 0))
+qv_suite_end xml_reader

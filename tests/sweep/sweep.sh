@@ -1,23 +1,25 @@
 #!/usr/bin/env bash
 # The sweep over the writing commands, then every archive it kept aside read back
 # by an independent reader (cabextract), which must give both trace files whole.
+# Runs in a Wine prefix of its own (wineprefix-sweep beside the bin folder), with
+# the product package installed, so that it runs beside the suites that share the
+# test prefix.
 # Usage: sweep.sh <bin folder> [GoogleTest arguments, e.g. --gtest_filter=*/collect]
 set -uo pipefail
-bin=$1
+bin=$(cd "$1" && pwd)
 shift
-if [ -z "${WINEPREFIX:-}" ]; then
-    WINEPREFIX=$(cd "$bin/.." && pwd)/wineprefix-test
-    export WINEPREFIX
-fi
-export WINEDEBUG=${WINEDEBUG:--all}
+export QV_BUILD=$(cd "$bin/.." && pwd)
+source "$(dirname "$0")/../../scripts/lib/wine_env.sh"
+trap qv_stop_wine EXIT
+qv_own_prefix "$QV_BUILD/wineprefix-sweep" 2>&1 || { echo "could not prepare the sweep's prefix"; exit 1; }
 cabinets=$WINEPREFIX/drive_c/sweep/cabinets
 rm -rf "$cabinets"
 
 # Through a file, as the test emulator does: a Wine process the sweep happens to
 # start may hold a pipe open after the sweep has ended.
 out=$(mktemp)
-trap 'rm -f "$out"' EXIT
-/usr/lib/wine/wine64 "$bin/sweep_commands.exe" "$@" </dev/null >"$out" 2>&1
+trap 'rm -f "$out"; qv_stop_wine' EXIT
+"$WINE_LOADER" "$bin/sweep_commands.exe" "$@" </dev/null >"$out" 2>&1
 rc=$?
 cat "$out"
 

@@ -12,7 +12,7 @@
 #include "base/qv_unique.h"
 #include "qv_bench_clock.h"
 #include "shell/dx_shell_output.h"
-#include "xml/qv_xml_doc.h"
+#include "xml/qv_xml.h"
 
 #include <windows.h>
 #include <msxml2.h>

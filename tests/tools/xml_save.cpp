@@ -2,7 +2,7 @@
 // script that reads them back with an independent XML reader.
 //
 //   xml_save <folder>    writes forms.xml, utf8.xml and declaration.xml
-#include "xml/qv_xml_doc.h"
+#include "xml/qv_xml.h"
 
 #include <shellapi.h>
 #include <windows.h>

@@ -35,7 +35,7 @@ protected:
     std::wstring source(const wchar_t* name, const std::string& content)
     {
         std::wstring path = box.file(name);
-        EXPECT_TRUE(write_file(path, content));
+        EXPECT_TRUE(qv_write_file(path, content));
         return path;
     }
     static size_t file_size(const std::wstring& path)

@@ -15,62 +15,6 @@
 
 namespace {
 
-std::string next_name(const char* previous, int number, size_t size = CB_MAX_CABINET_NAME)
-{
-    char out[CB_MAX_CABINET_NAME + 8];
-    memset(out, 'G', sizeof out);
-    bool ok = qv_cab_next_name(previous, number, out, size);
-    EXPECT_EQ('G', out[size]) << "written past the buffer";
-    return ok ? std::string(out) : "FAILED:" + std::string(out);
-}
-
-TEST(CabNextName, NumbersFollowTheStemWithoutItsOwnNumber)
-{
-    EXPECT_EQ("trace001.cab", next_name("trace.cab", 1));
-    EXPECT_EQ("trace002.cab", next_name("trace001.cab", 2));
-    EXPECT_EQ("trace012.cab", next_name("trace007.cab", 12));
-    EXPECT_EQ("tr002.cab", next_name("tr4ce7.cab", 2));       // cut at the first digit
-    EXPECT_EQ("trace1x003.cab", next_name("trace1x.cab", 3)); // no trailing digit: kept
-    EXPECT_EQ("trace1000.cab", next_name("trace.cab", 1000));
-}
-
-TEST(CabNextName, StemStartingWithADigitKeepsItsNumber)
-{
-    EXPECT_EQ("2024log7001.cab", next_name("2024log7.cab", 1));
-    EXPECT_EQ("42002.cab", next_name("42.cab", 2));
-}
-
-TEST(CabNextName, SplitsAtTheLastDotAndSuppliesOneWhenMissing)
-{
-    EXPECT_EQ("a.b001.cab", next_name("a.b.cab", 1));
-    EXPECT_EQ("trace001.", next_name("trace", 1));
-    EXPECT_EQ("001.cab", next_name(".cab", 1));
-}
-
-TEST(CabNextName, ANameThatDoesNotFitFailsInsteadOfBeingCut)
-{
-    std::string stem(248, 's');
-    EXPECT_EQ(stem + "001.cab", next_name((stem + ".cab").c_str(), 1));  // 255 characters: fits
-    std::string longer(249, 's');
-    EXPECT_EQ("FAILED:", next_name((longer + ".cab").c_str(), 1));
-    EXPECT_EQ("FAILED:", next_name("trace.cab", 1, 12));
-    EXPECT_EQ("trace001.cab", next_name("trace.cab", 1, 13));
-}
-
-TEST(CabNextCabinet, RenamesTheCcabOrLeavesItWhenTheNameDoesNotFit)
-{
-    CCAB ccab = {};
-    strcpy(ccab.szCab, "trace.cab");
-    ccab.iCab = 1;
-    EXPECT_TRUE(qv_cab_next_cabinet(&ccab, 0, nullptr));
-    EXPECT_STREQ("trace001.cab", ccab.szCab);
-
-    std::string name(251, 'n');  // with "001" it would need 256 characters
-    strcpy(ccab.szCab, (name + ".c").c_str());
-    EXPECT_FALSE(qv_cab_next_cabinet(&ccab, 0, nullptr));
-    EXPECT_STREQ((name + ".c").c_str(), ccab.szCab);
-}
-
 TEST(CabStatus, ConfirmsTheSizeAndNeverAborts)
 {
     EXPECT_EQ(123456, qv_cab_status(statusCabinet, 0, 123456, nullptr));
@@ -108,7 +52,7 @@ constexpr USHORT KNOWN_TIME = (13 << 11) | (45 << 5) | (22 / 2);
 
 TEST_F(CabOpenInfo, GivesLocalDosTimeAndOnlyTheFourKeptAttributes)
 {
-    ASSERT_TRUE(write_file(path, "content"));
+    ASSERT_TRUE(qv_write_file(path, "content"));
     SYSTEMTIME local = {2024, 3, 0, 5, 13, 45, 23, 0};  // odd second: DOS time keeps two-second steps
     FILETIME local_ft, utc_ft;
     ASSERT_TRUE(SystemTimeToFileTime(&local, &local_ft));
@@ -140,7 +84,7 @@ TEST_F(CabOpenInfo, GivesLocalDosTimeAndOnlyTheFourKeptAttributes)
 // seeks alike.
 TEST_F(CabOpenInfo, SharesWithAWriterAndEndsWhereTheFileEndedAtTheOpen)
 {
-    ASSERT_TRUE(write_file(path, "held at the open"));
+    ASSERT_TRUE(qv_write_file(path, "held at the open"));
     USHORT date = 0, time = 0, attributes = 0;
     int err = 0;
     INT_PTR fd = qv_cab_open_info(const_cast<char*>(narrow_path().c_str()), &date, &time, &attributes, &err, nullptr);
@@ -161,7 +105,7 @@ TEST_F(CabOpenInfo, SharesWithAWriterAndEndsWhereTheFileEndedAtTheOpen)
 
 TEST_F(CabOpenInfo, TakesAFileSomeoneIsWritingAndRefusesAnExclusiveOrMissingFile)
 {
-    ASSERT_TRUE(write_file(path, "x"));
+    ASSERT_TRUE(qv_write_file(path, "x"));
     HANDLE writer = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, writer);
@@ -205,7 +149,7 @@ TEST_F(CabOpenInfo, OnlySourcesShareWrites)
         SCOPED_TRACE(c.what);
         DeleteFileW(path.c_str());
         if (!(c.flags & _O_CREAT)) {
-            ASSERT_TRUE(write_file(path, "source"));
+            ASSERT_TRUE(qv_write_file(path, "source"));
         }
         int err = 0;
         INT_PTR fd = qv_cab_open(const_cast<char*>(narrow_path().c_str()), c.flags, _S_IREAD | _S_IWRITE, &err,
@@ -230,7 +174,7 @@ TEST_F(CabOpenInfo, OnlySourcesShareWrites)
 // file the library writes under the same number must still read and seek whole.
 TEST_F(CabOpenInfo, AStaleSourceNeverCapsALaterFileOfItsNumber)
 {
-    ASSERT_TRUE(write_file(path, "sixteen bytes..."));
+    ASSERT_TRUE(qv_write_file(path, "sixteen bytes..."));
     std::string scratch = narrow_path() + ".scratch";
     std::string written(100, 'w');
     USHORT date = 0, time = 0, attributes = 0;
@@ -292,7 +236,7 @@ TEST_F(CabOpenInfo, ASourceLargerThanItsRoomKeepsItsMarkAndItsLastLinesThatFit)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        ASSERT_TRUE(write_file(path, c.content));
+        ASSERT_TRUE(qv_write_file(path, c.content));
         USHORT date = 0, time = 0, attributes = 0;
         int err = 0;
         QV_cab_source_part part;

@@ -43,7 +43,7 @@ TEST(CabCreate, MakesMissingFoldersAndReplacesAnExistingArchive)
     Sandbox box(L"create");
     std::wstring nested = box.file(L"a\\b\\c\\out.cab");
     std::wstring source = box.file(L"s.txt");
-    ASSERT_TRUE(write_file(source, "source"));
+    ASSERT_TRUE(qv_write_file(source, "source"));
 
     QV_cab_owner cab(QV_cab::create(nested.c_str(), true, true));
     ASSERT_TRUE(cab);
@@ -68,7 +68,7 @@ TEST(CabCreate, MakesMissingFoldersAndReplacesAnExistingArchive)
 TEST(CabCreate, GivesNullWhenTheDestinationCannotBeMadeOrFreed)
 {
     Sandbox box(L"create_null");
-    ASSERT_TRUE(write_file(box.file(L"a_file"), "x"));
+    ASSERT_TRUE(qv_write_file(box.file(L"a_file"), "x"));
     EXPECT_EQ(nullptr, QV_cab::create(box.file(L"a_file\\sub\\out.cab").c_str(), true, true));
     ASSERT_TRUE(CreateDirectoryW(box.file(L"folder.cab").c_str(), nullptr));
     EXPECT_EQ(nullptr, QV_cab::create(box.file(L"folder.cab").c_str(), true, true));

@@ -56,7 +56,7 @@ TEST(CabKilledWriter, LeavesNoScratchFilesAndTheNextWriterClearsItsReservation)
     ASSERT_TRUE(CreateDirectoryW(scratch.c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryW(archives.c_str(), nullptr));
     const std::wstring source = box.file(L"trace.qv");
-    ASSERT_TRUE(write_file(source, std::string(300000, 't')));  // several blocks: scratch data exists
+    ASSERT_TRUE(qv_write_file(source, std::string(300000, 't')));  // several blocks: scratch data exists
     const std::wstring cabinet = archives + L"\\trace.cab";
 
     wchar_t event_name[64];

@@ -21,7 +21,7 @@ public:
 TEST(CabLibrary, NoWriterWithoutTheLibraryAndNothingLeftBehind)
 {
     Sandbox box(L"library");
-    ASSERT_TRUE(write_file(box.file(L"s.txt"), "source"));
+    ASSERT_TRUE(qv_write_file(box.file(L"s.txt"), "source"));
     const QV_fci_entry_points missing;
     {
         Fci_entry_points none(missing);

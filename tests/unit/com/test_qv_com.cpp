@@ -5,7 +5,7 @@
 
 #include "com/dx_enum_format.h"
 #include "com/qv_com.h"
-#include "com/qv_interface_association_list.h"
+#include "trace/qv_interface_association_list.h"
 
 #include <gtest/gtest.h>
 

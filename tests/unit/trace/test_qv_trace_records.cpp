@@ -1,5 +1,5 @@
 #include "base/qv_guid.h"
-#include "com/qv_interface_association_list.h"
+#include "trace/qv_interface_association_list.h"
 #include "qv_test_files.h"
 #include "trace_test_support.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // A document per test, loaded from text and read back as text.
 
-#include "xml/qv_xml_doc.h"
+#include "xml/qv_xml.h"
 
 #include <gtest/gtest.h>
 

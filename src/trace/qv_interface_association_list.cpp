@@ -1,4 +1,4 @@
-#include "com/qv_interface_association_list.h"
+#include "trace/qv_interface_association_list.h"
 
 #include <cstdint>
 #include <cstring>
