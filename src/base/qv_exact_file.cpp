@@ -74,13 +74,13 @@ bool plain_file(HANDLE file)
 // say. *length gets its length in characters.
 QV_local path_by_handle(HANDLE handle, DWORD volume_form, DWORD* length)
 {
-    DWORD needed = GetFinalPathNameByHandleW(handle, nullptr, 0, volume_form);
+    DWORD needed = qv_final_path(handle, nullptr, 0, volume_form);
     if (needed == 0)
         return QV_local();
     QV_local buffer(LocalAlloc(LMEM_FIXED, (needed + 1) * sizeof(wchar_t)));
     if (!buffer)
         return QV_local();
-    *length = GetFinalPathNameByHandleW(handle, static_cast<wchar_t*>(buffer.get()), needed + 1, volume_form);
+    *length = qv_final_path(handle, static_cast<wchar_t*>(buffer.get()), needed + 1, volume_form);
     if (*length == 0 || *length > needed)
         return QV_local();  // changed in between: never use a cut path
     return buffer;
