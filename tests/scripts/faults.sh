@@ -426,23 +426,30 @@ force_delete_link_to_an_empty_folder() {
 }
 
 # Once the tree's folder is listed, its owner moves the listed folder away and
-# puts a link to a folder outside (42 files, a subfolder) under the same name,
-# through the removal's own seam (the test program force_delete_swap): the outside
-# folder keeps every file, in the console's and the GUI's reporting, for the path
-# given plainly or in its \\?\ form, and the failure is shown.
+# puts a link to a folder outside (42 files, a subfolder) under the same name. The
+# removal is stopped there by its own seam (the test program force_delete_swap,
+# through two host pipes, no clock): the outside folder keeps every file, in the
+# console's and the GUI's reporting, for the path given plainly or in its \\\\?\\
+# form, and the failure is shown.
 force_delete_tree_swapped_for_a_link() {
     make_outside
-    local i form build name path expected
+    local i form build name path expected tool
     for ((i = 0; i < 40; i++)); do printf keep >"$SCRATCH/outside/more$i.txt"; done
     for form in plain extended; do
         for build in console gui; do
             name=$form-$build
             mkdir -p "$SCRATCH/$name/sub" && printf a >"$SCRATCH/$name/a.txt" && printf b >"$SCRATCH/$name/sub/b.txt"
-            ln -s "$SCRATCH/outside" "$SCRATCH/$name-link"
+            mkfifo "$SCRATCH/$name.listed" "$SCRATCH/$name.go"
             path=$(in_scratch "$name")
             [ "$form" = plain ] || path="\\\\?\\$path"
-            (cd "$SCRATCH" && "$WINE_LOADER" "$bin/force_delete_swap.exe" "$build" "$path" "$(in_scratch "$name")\\sub" \
-                "$(in_scratch "$name-away")" "$(in_scratch "$name-link")" </dev/null >"$name.out" 2>/dev/null)
+            (cd "$SCRATCH" && exec "$WINE_LOADER" "$bin/force_delete_swap.exe" "$build" "$path" \
+                "$(in_scratch "$name.listed")" "$(in_scratch "$name.go")" </dev/null >"$name.out" 2>/dev/null) &
+            tool=$!
+            if timeout 60 cat "$SCRATCH/$name.listed" >/dev/null; then
+                mv "$SCRATCH/$name/sub" "$SCRATCH/$name-away" && ln -s "$SCRATCH/outside" "$SCRATCH/$name/sub"
+                echo go | timeout 60 tee "$SCRATCH/$name.go" >/dev/null
+            fi
+            wait "$tool"
             echo $? >"$SCRATCH/$name.rc"
             expect_rc "$name" 0
             [ "$(find "$SCRATCH/outside/" -type f | wc -l)" = 42 ] || fail "$name: files outside the tree were deleted"
