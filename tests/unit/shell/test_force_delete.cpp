@@ -154,10 +154,10 @@ std::wstring make_deep_tree(const std::wstring& root, size_t deepest)
     return path;
 }
 
-// The shell's delete cannot walk a path of MAX_PATH characters or more (Wine's then
-// empties the current folder): such a tree, and any tree given in its "\\?\"
-// form, is removed whole by the program's own walk, in both builds, nothing
-// shown; one a character shorter goes to the shell's delete.
+// A tree with paths of MAX_PATH characters or more (the shell's delete, which
+// force delete no longer uses, emptied the current folder on them under Wine),
+// and one a character shorter, given plainly or in its "\\?\" form: removed
+// whole in both builds, nothing shown.
 TEST_F(ForceDelete, TreeTooDeepForTheShellIsRemovedWhole)
 {
     for (size_t deepest : {259, 260, 330}) {
