@@ -50,10 +50,9 @@ QV_file open_or_create(HANDLE folder, const wchar_t* name, size_t length, const 
 // volume lookup costs more than a whole trace record under Wine.
 bool file_index(HANDLE file, LONGLONG* index)
 {
-    constexpr auto FILE_INTERNAL_INFORMATION = static_cast<FILE_INFORMATION_CLASS>(6);
+    constexpr ULONG FILE_INTERNAL_INFORMATION = 6;
     LARGE_INTEGER internal{};
-    IO_STATUS_BLOCK status{};
-    if (NtQueryInformationFile(file, &status, &internal, sizeof internal, FILE_INTERNAL_INFORMATION) < 0)
+    if (!qv_query_file(file, &internal, sizeof internal, FILE_INTERNAL_INFORMATION))
         return false;
     *index = internal.QuadPart;
     return true;

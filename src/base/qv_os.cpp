@@ -75,7 +75,7 @@ constexpr const char* CALL_NAMES[] = {
     "CreateFileW",       "CopyFileW",        "MoveFileExW",       "ReplaceFileW",   "DeleteFileW",
     "RemoveDirectoryW",  "CreateDirectoryW", "SetFileAttributesW", "FindFirstFileW", "FindNextFileW",
     "ReadFile",          "WriteFile",        "GetFileInformationByHandleEx", "SetFileInformationByHandle",
-    "NtCreateFile",
+    "NtCreateFile",      "NtQueryInformationFile",
     "RegCreateKeyExW",   "RegSetValueExW",   "RegDeleteValueW",   "RegDeleteKeyW",    "RegDeleteKeyExW",
     "_sopen",             "_read",            "_write",
     "RegOpenKeyExW",     "RegQueryValueExW",
@@ -249,6 +249,17 @@ HANDLE qv_open_relative(HANDLE folder, const wchar_t* name, size_t name_length, 
         *created = false;
     return guarded(QV_os_call::open_relative, INVALID_HANDLE_VALUE, [&] {
         return open_relative(folder, name, name_length, access, share, disposition, options, created);
+    });
+}
+
+BOOL qv_query_file(HANDLE file, void* info, ULONG size, ULONG kind)
+{
+    return guarded(QV_os_call::query_file, FALSE, [&] {
+        IO_STATUS_BLOCK io{};
+        NTSTATUS status = NtQueryInformationFile(file, &io, info, size, static_cast<FILE_INFORMATION_CLASS>(kind));
+        if (status < 0)
+            SetLastError(RtlNtStatusToDosError(status));
+        return status >= 0 ? TRUE : FALSE;
     });
 }
 

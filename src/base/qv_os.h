@@ -37,6 +37,7 @@ enum class QV_os_call : unsigned char {
     file_info,
     set_file_info,
     open_relative,
+    query_file,
     reg_create_key,
     reg_set_value,
     reg_delete_value,
@@ -126,6 +127,10 @@ BOOL qv_set_file_info(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, void* info, D
 // would say ERROR_FILE_EXISTS), *created false.
 HANDLE qv_open_relative(HANDLE folder, const wchar_t* name, size_t name_length, ACCESS_MASK access, ULONG share,
                         ULONG disposition, ULONG options, bool* created = nullptr);
+// NtQueryInformationFile of an open file (kind: a FILE_INFORMATION_CLASS, such as
+// FileInternalInformation, the file id a folder's listing shows). FALSE on
+// failure, the last error the Win32 error of the status.
+BOOL qv_query_file(HANDLE file, void* info, ULONG size, ULONG kind);
 
 LONG qv_reg_create_key(HKEY root, LPCWSTR path, DWORD reserved, LPWSTR key_class, DWORD options, REGSAM access,
                        LPSECURITY_ATTRIBUTES security, HKEY* key, DWORD* disposition);

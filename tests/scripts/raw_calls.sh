@@ -19,7 +19,7 @@ SYSTEM_CALLS=(
     NtQueryInformationFile NtSetInformationFile FlushFileBuffers SetEndOfFile SetFilePointer
     GetFileSize GetFinalPathNameByHandle GetTempPath GetTempFileName GetCurrentDirectory
     SHFileOperation CreateHardLink CreateSymbolicLink DeviceIoControl
-    _sopen _wsopen _open _wopen _read _write _close _lseek remove _wremove _unlink fopen _wfopen
+    _sopen _wsopen _open _wopen _read _write _close _lseek fopen _wfopen
     CreateMutex GlobalAddAtom GlobalFindAtom GlobalDeleteAtom
     RegCreateKey RegOpenKey RegSetValue RegQueryValue RegDeleteValue RegDeleteKey RegEnumKey
     RegEnumValue RegQueryInfoKey RegGetValue RegSetKeyValue RegDeleteTree RegLoadKey RegSaveKey
@@ -49,7 +49,9 @@ allowed() {
 
 names="($(IFS='|'; echo "${SYSTEM_CALLS[*]}"))(Ex)?[AW]?(Ex)?"
 # Called, or taken as a value ("= ShellExecuteW;").
-system_pattern="(?<![A-Za-z0-9_.>:])$names(?=\\s*\\()|(?<==)\\s*$names(?=\\s*[;,])"
+# The runtime's removal by name takes one argument: a function of our own named
+# "remove" with more is not it.
+system_pattern="(?<![A-Za-z0-9_.>:])$names(?=\\s*\\()|(?<==)\\s*$names(?=\\s*[;,])|(?<![A-Za-z0-9_.>:])(remove|_wremove|_unlink)(?=\\s*\\([^,()]*\\))"
 method_pattern="(->|\\.)($(IFS='|'; echo "${METHODS[*]}"))\\s*\\("
 
 # Comments and string literals say nothing of what the code calls.
