@@ -70,7 +70,7 @@ while IFS= read -r file; do
         name=$(grep -oP "$system_pattern|$method_pattern" <<<"$text" | head -1 | sed -E 's/^(->|\.)//; s/^\s+//; s/\s*\($//')
         base=$(sed -E 's/(Ex)?[AW]?(Ex)?$//' <<<"$name")
         allowed "$relative" "$base" || allowed "$relative" "$name" && continue
-        echo "$relative:$line: $name outside the layer: $(sed -E 's/^\s+//' <<<"$text")"
+        echo "$relative:$line: $name outside the layer: $(sed -n "${line}p" "$file" | sed -E 's/^\s+//')"
         FAILURES=$((FAILURES + 1))
     done < <(grep -nP "$system_pattern|$method_pattern" <<<"$code")
 done < <(find "$SRC/src" -name '*.cpp' -o -name '*.h' | sort)
