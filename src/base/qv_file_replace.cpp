@@ -17,7 +17,7 @@ constexpr int temporary_name_tries = 100;
 
 bool is_folder(const QV_path& path)
 {
-    DWORD attributes = GetFileAttributesW(path.c_str());
+    DWORD attributes = qv_get_file_attributes(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -63,7 +63,7 @@ DWORD copy_to_temporary(const QV_path& source, const QV_path& destination, QV_pa
 // and gets it back through the handle, before the flush.
 DWORD flush_temporary(const QV_path& temporary)
 {
-    DWORD attributes = GetFileAttributesW(temporary.c_str());
+    DWORD attributes = qv_get_file_attributes(temporary.c_str());
     bool read_only = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
     if (read_only && !qv_set_file_attributes(temporary.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY))
         return GetLastError();

@@ -12,6 +12,7 @@
 #include "shell/dx_shell_elevation.h"
 #include "base/qv_identity.h"
 #include "base/qv_os.h"
+#include "base/qv_os_process.h"
 #include "base/qv_path.h"
 #include "base/qv_tree_delete.h"
 
@@ -492,7 +493,7 @@ protected:
     void TearDown() override
     {
         dx_shell_admin_check = qv_is_local_admin;
-        dx_shell_execute = ShellExecuteW;
+        dx_shell_execute = qv_shell_execute;
         ForceDelete::TearDown();
     }
 };
