@@ -334,14 +334,21 @@ QV_path QV_path::long_path() const
 
 bool QV_path::exists() const
 {
+    return presence() == ERROR_SUCCESS;
+}
+
+DWORD QV_path::presence() const
+{
     if (is_empty())
-        return false;
+        return ERROR_PATH_NOT_FOUND;
     if (qv_path_get_attributes(c_str()) != INVALID_FILE_ATTRIBUTES)
-        return true;
+        return ERROR_SUCCESS;
     // The encryption layer's refusals (ERROR_ENCRYPTION_FAILED and the block
     // after it) mean the file is there but cannot be described to us.
     DWORD error = GetLastError();
-    return error >= 6000 && error <= 6199;
+    if (error >= 6000 && error <= 6199)
+        return ERROR_SUCCESS;
+    return error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
 }
 
 bool QV_path::is_file() const

@@ -72,6 +72,11 @@ public:
     // Known to the file system; a path the encryption layer refuses to describe
     // (errors 6000 to 6199) counts as existing. False for the empty path.
     bool exists() const;
+    // The same question, with its failure kept apart: ERROR_SUCCESS when exists()
+    // is true, ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND when the path is not
+    // there, any other Win32 error when the file system could not tell (which
+    // exists() counts as "not there"). Never 0 for the empty path.
+    DWORD presence() const;
     // Names something that is not a directory (or nothing). A bare drive "X:" or
     // "X:\" is a directory and a root even without a medium. Cached; false for
     // the empty path.

@@ -216,7 +216,14 @@ void dx_shell_blind_copy(bool gui, const QV_path& source, const QV_path& destina
     qv_trace_enter(BLIND_COPY, 0);
     Blind_copy_names names = resolve(source, destination);
     bool distinct = names.source.exists() && !same_path(names.source, names.destination);
-    bool offered_suffixed = names.source_suffixed.exists();
+    // Whether the driver offers the suffixed pair decides which destination the
+    // copy replaces: a question the file system cannot answer fails the copy.
+    DWORD offered = names.source_suffixed.presence();
+    if (offered != ERROR_SUCCESS && offered != ERROR_FILE_NOT_FOUND && offered != ERROR_PATH_NOT_FOUND) {
+        report_copy_failure(gui, offered, names.destination, QV_path());
+        return;
+    }
+    bool offered_suffixed = offered == ERROR_SUCCESS;
     QV_path kept_as;
     DWORD code = offered_suffixed ? copy_suffixed(names, distinct, kept_as) : copy_plain(names);
     if (code != 0) {
