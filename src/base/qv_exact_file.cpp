@@ -50,10 +50,9 @@ QV_file open_or_create(HANDLE folder, const wchar_t* name, size_t length, const 
 // volume lookup costs more than a whole trace record under Wine.
 bool file_index(HANDLE file, LONGLONG* index)
 {
-    constexpr auto FILE_INTERNAL_INFORMATION = static_cast<FILE_INFORMATION_CLASS>(6);
+    constexpr ULONG FILE_INTERNAL_INFORMATION = 6;
     LARGE_INTEGER internal{};
-    IO_STATUS_BLOCK status{};
-    if (NtQueryInformationFile(file, &status, &internal, sizeof internal, FILE_INTERNAL_INFORMATION) < 0)
+    if (!qv_query_file(file, &internal, sizeof internal, FILE_INTERNAL_INFORMATION))
         return false;
     *index = internal.QuadPart;
     return true;
@@ -74,13 +73,13 @@ bool plain_file(HANDLE file)
 // say. *length gets its length in characters.
 QV_local path_by_handle(HANDLE handle, DWORD volume_form, DWORD* length)
 {
-    DWORD needed = GetFinalPathNameByHandleW(handle, nullptr, 0, volume_form);
+    DWORD needed = qv_final_path(handle, nullptr, 0, volume_form);
     if (needed == 0)
         return QV_local();
     QV_local buffer(LocalAlloc(LMEM_FIXED, (needed + 1) * sizeof(wchar_t)));
     if (!buffer)
         return QV_local();
-    *length = GetFinalPathNameByHandleW(handle, static_cast<wchar_t*>(buffer.get()), needed + 1, volume_form);
+    *length = qv_final_path(handle, static_cast<wchar_t*>(buffer.get()), needed + 1, volume_form);
     if (*length == 0 || *length > needed)
         return QV_local();  // changed in between: never use a cut path
     return buffer;

@@ -19,7 +19,7 @@ constexpr int temporary_name_tries = 100;
 
 bool is_folder(const QV_path& path)
 {
-    DWORD attributes = GetFileAttributesW(path.c_str());
+    DWORD attributes = qv_get_file_attributes(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 

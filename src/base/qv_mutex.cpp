@@ -1,13 +1,14 @@
 #include "base/qv_mutex.h"
 
+#include "base/qv_os.h"
 #include "base/qv_security.h"
 
 HANDLE qv_create_mutex(const wchar_t* name, bool global, bool owned)
 {
     QV_string full_name = qv_make_object_name(name, global);
     QV_unique<QV_security_attributes_traits> attributes(qv_create_open_security_attributes());
-    HANDLE mutex = CreateMutexW(attributes.get(), owned ? TRUE : FALSE,
-                                full_name.is_null() ? name : full_name.c_str());
+    HANDLE mutex = qv_create_mutex_object(attributes.get(), owned ? TRUE : FALSE,
+                                          full_name.is_null() ? name : full_name.c_str());
     // Read at once: "already exists" means the initial ownership was not granted.
     DWORD error = GetLastError();
     if (owned && mutex && error == ERROR_ALREADY_EXISTS)

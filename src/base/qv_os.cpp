@@ -3,6 +3,7 @@
 #include <winternl.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <io.h>
 #include <share.h>
 
@@ -54,9 +55,9 @@ LONG guarded_reg(QV_os_call call, Call&& run)
 
 // The same for the descriptor calls: -1 with errno on failure.
 template <typename Call>
-int guarded_fd(QV_os_call call, int injected_errno, Call&& run)
+int guarded_fd(QV_os_call call, int injected_errno, Call&& run, bool ask = true)
 {
-    if (DWORD error = injected(call)) {
+    if (DWORD error = ask ? injected(call) : 0) {
         SetLastError(error);
         errno = injected_errno;
         return -1;
@@ -74,11 +75,27 @@ constexpr const char* CALL_NAMES[] = {
     "CreateFileW",       "CopyFileW",        "MoveFileExW",       "ReplaceFileW",   "DeleteFileW",
     "RemoveDirectoryW",  "CreateDirectoryW", "SetFileAttributesW", "FindFirstFileW", "FindNextFileW",
     "ReadFile",          "WriteFile",        "GetFileInformationByHandleEx", "SetFileInformationByHandle",
-    "NtCreateFile",
+    "NtCreateFile",      "NtQueryInformationFile",
     "RegCreateKeyExW",   "RegSetValueExW",   "RegDeleteValueW",   "RegDeleteKeyW",    "RegDeleteKeyExW",
     "_sopen",             "_read",            "_write",
     "RegOpenKeyExW",     "RegQueryValueExW",
     "FlushFileBuffers",
+    "GetFileAttributesW", "GetTempPathW",      "GetCurrentDirectoryW", "GetFinalPathNameByHandleW",
+    "GetFileInformationByHandle", "GetFileSizeEx", "SetFilePointerEx", "SetEndOfFile",
+    "_close",            "_lseek",           "remove",
+    "RegEnumKeyExW",     "RegQueryInfoKeyW", "CreateMutexW",
+    "GlobalAddAtomW",    "GlobalFindAtomW",  "GlobalDeleteAtom",
+    "ShellExecuteW",     "CoCreateInstance", "a component's method",
+};
+
+// The calls that only read or name what is there.
+constexpr QV_os_call READS[] = {
+    QV_os_call::find_first,      QV_os_call::find_next,     QV_os_call::read_file,
+    QV_os_call::file_info,       QV_os_call::fd_read,       QV_os_call::reg_open_key,
+    QV_os_call::reg_query_value, QV_os_call::get_attributes, QV_os_call::temp_path,
+    QV_os_call::current_directory, QV_os_call::final_path, QV_os_call::file_identity,
+    QV_os_call::file_size,       QV_os_call::fd_seek,       QV_os_call::reg_enum_key,
+    QV_os_call::reg_query_info_key, QV_os_call::find_atom,  QV_os_call::create_instance,
 };
 static_assert(sizeof CALL_NAMES / sizeof CALL_NAMES[0] == static_cast<size_t>(QV_os_call::count));
 
@@ -88,6 +105,25 @@ const char* qv_os_call_name(QV_os_call call) noexcept
 {
     size_t index = static_cast<size_t>(call);
     return index < static_cast<size_t>(QV_os_call::count) ? CALL_NAMES[index] : "?";
+}
+
+bool qv_os_call_changes(QV_os_call call) noexcept
+{
+    for (QV_os_call read : READS) {
+        if (read == call)
+            return false;
+    }
+    return call < QV_os_call::count;
+}
+
+DWORD qv_os_before(QV_os_call call) noexcept
+{
+    return injected(call);
+}
+
+void qv_os_after(QV_os_call call) noexcept
+{
+    ran(call);
 }
 
 HANDLE qv_create_file(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
@@ -216,6 +252,17 @@ HANDLE qv_open_relative(HANDLE folder, const wchar_t* name, size_t name_length, 
     });
 }
 
+BOOL qv_query_file(HANDLE file, void* info, ULONG size, ULONG kind)
+{
+    return guarded(QV_os_call::query_file, FALSE, [&] {
+        IO_STATUS_BLOCK io{};
+        NTSTATUS status = NtQueryInformationFile(file, &io, info, size, static_cast<FILE_INFORMATION_CLASS>(kind));
+        if (status < 0)
+            SetLastError(RtlNtStatusToDosError(status));
+        return status >= 0 ? TRUE : FALSE;
+    });
+}
+
 LONG qv_reg_create_key(HKEY root, LPCWSTR path, DWORD reserved, LPWSTR key_class, DWORD options, REGSAM access,
                        LPSECURITY_ATTRIBUTES security, HKEY* key, DWORD* disposition)
 {
@@ -274,4 +321,122 @@ LONG WINAPI qv_reg_query_value_ex(HKEY key, LPCWSTR name, LPDWORD reserved, LPDW
 BOOL qv_flush_file(HANDLE file)
 {
     return guarded(QV_os_call::flush_file, FALSE, [&] { return FlushFileBuffers(file); });
+}
+
+DWORD qv_get_file_attributes(LPCWSTR name)
+{
+    return guarded(QV_os_call::get_attributes, INVALID_FILE_ATTRIBUTES, [&] { return GetFileAttributesW(name); });
+}
+
+DWORD qv_get_file_attributes(LPCSTR name)
+{
+    return guarded(QV_os_call::get_attributes, INVALID_FILE_ATTRIBUTES, [&] { return GetFileAttributesA(name); });
+}
+
+DWORD qv_get_temp_path(DWORD size, LPWSTR buffer)
+{
+    return guarded(QV_os_call::temp_path, DWORD{0}, [&] { return GetTempPathW(size, buffer); });
+}
+
+DWORD qv_get_temp_path(DWORD size, LPSTR buffer)
+{
+    return guarded(QV_os_call::temp_path, DWORD{0}, [&] { return GetTempPathA(size, buffer); });
+}
+
+DWORD qv_get_current_directory(DWORD size, LPWSTR buffer)
+{
+    return guarded(QV_os_call::current_directory, DWORD{0}, [&] { return GetCurrentDirectoryW(size, buffer); });
+}
+
+DWORD qv_final_path(HANDLE file, LPWSTR buffer, DWORD size, DWORD flags)
+{
+    return guarded(QV_os_call::final_path, DWORD{0},
+                   [&] { return GetFinalPathNameByHandleW(file, buffer, size, flags); });
+}
+
+BOOL qv_file_identity(HANDLE file, BY_HANDLE_FILE_INFORMATION* info)
+{
+    return guarded(QV_os_call::file_identity, FALSE, [&] { return GetFileInformationByHandle(file, info); });
+}
+
+BOOL qv_file_size(HANDLE file, LARGE_INTEGER* size)
+{
+    return guarded(QV_os_call::file_size, FALSE, [&] { return GetFileSizeEx(file, size); });
+}
+
+BOOL qv_set_file_pointer(HANDLE file, LARGE_INTEGER distance, LARGE_INTEGER* position, DWORD method)
+{
+    return guarded(QV_os_call::set_file_pointer, FALSE,
+                   [&] { return SetFilePointerEx(file, distance, position, method); });
+}
+
+BOOL qv_set_end_of_file(HANDLE file)
+{
+    return guarded(QV_os_call::set_end_of_file, FALSE, [&] { return SetEndOfFile(file); });
+}
+
+// A close that fails has still given the descriptor up, so an injected failure
+// closes it too.
+int qv_fd_close(int descriptor)
+{
+    if (DWORD error = injected(QV_os_call::fd_close)) {
+        _close(descriptor);
+        SetLastError(error);
+        errno = EBADF;
+        return -1;
+    }
+    return guarded_fd(QV_os_call::fd_close, EBADF, [&] { return _close(descriptor); }, false);
+}
+
+long qv_fd_seek(int descriptor, long distance, int origin)
+{
+    long result = -1;
+    guarded_fd(QV_os_call::fd_seek, EBADF, [&] {
+        result = _lseek(descriptor, distance, origin);
+        return 0;
+    });
+    return result;
+}
+
+int qv_fd_remove(const char* name)
+{
+    return guarded_fd(QV_os_call::fd_remove, EACCES, [&] { return remove(name); });
+}
+
+LONG qv_reg_enum_key(HKEY key, DWORD index, LPWSTR name, LPDWORD name_length, LPDWORD reserved, LPWSTR key_class,
+                     LPDWORD class_length, PFILETIME written)
+{
+    return guarded_reg(QV_os_call::reg_enum_key, [&] {
+        return RegEnumKeyExW(key, index, name, name_length, reserved, key_class, class_length, written);
+    });
+}
+
+LONG qv_reg_query_info_key(HKEY key, LPWSTR key_class, LPDWORD class_length, LPDWORD reserved, LPDWORD subkeys,
+                           LPDWORD longest_subkey, LPDWORD longest_class, LPDWORD values, LPDWORD longest_value_name,
+                           LPDWORD longest_value, LPDWORD security, PFILETIME written)
+{
+    return guarded_reg(QV_os_call::reg_query_info_key, [&] {
+        return RegQueryInfoKeyW(key, key_class, class_length, reserved, subkeys, longest_subkey, longest_class, values,
+                                longest_value_name, longest_value, security, written);
+    });
+}
+
+HANDLE qv_create_mutex_object(LPSECURITY_ATTRIBUTES security, BOOL owned, LPCWSTR name)
+{
+    return guarded(QV_os_call::create_mutex, HANDLE{nullptr}, [&] { return CreateMutexW(security, owned, name); });
+}
+
+ATOM qv_add_atom(LPCWSTR name)
+{
+    return guarded(QV_os_call::add_atom, ATOM{0}, [&] { return GlobalAddAtomW(name); });
+}
+
+ATOM qv_find_atom(LPCWSTR name)
+{
+    return guarded(QV_os_call::find_atom, ATOM{0}, [&] { return GlobalFindAtomW(name); });
+}
+
+ATOM qv_delete_atom(ATOM atom)
+{
+    return guarded(QV_os_call::delete_atom, atom, [&] { return GlobalDeleteAtom(atom); });
 }

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-DWORD(WINAPI* qv_path_get_attributes)(LPCWSTR path) = GetFileAttributesW;
+DWORD(WINAPI* qv_path_get_attributes)(LPCWSTR path) = qv_get_file_attributes;
 
 namespace {
 
@@ -73,7 +73,7 @@ bool is_directory(const wchar_t* text, unsigned length)
 {
     if (length < MAX_PATH)
         return PathIsDirectoryW(text) != FALSE;
-    DWORD attributes = GetFileAttributesW(text);
+    DWORD attributes = qv_get_file_attributes(text);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -164,7 +164,7 @@ QV_path::QV_path(int selector)
     if (selector != temp_directory)
         return;
     bool ok = fetch_text(*this, MAX_PATH + 1, [](wchar_t* buffer, DWORD size) {
-        return GetTempPathW(size, buffer);
+        return qv_get_temp_path(size, buffer);
     });
     if (!ok)
         qv_trace_failed_call(L"QV_path::QV_path", L"GetTempPathW", L"");

@@ -129,5 +129,8 @@ QV_string qv_extended_path(const QV_string& full);
 // is returned as it is.
 QV_string qv_plain_path(const QV_string& path);
 
-// Test seam: exists() asks the file system through this (GetFileAttributesW).
+// Test seam: exists() asks the file system through this, the layer's
+// qv_get_file_attributes. It stays beside the layer's probe because a test gives
+// answers through it (every name taken) that a probe, which only fails or ends a
+// call, cannot give.
 extern DWORD(WINAPI* qv_path_get_attributes)(LPCWSTR path);

@@ -1,27 +1,51 @@
 #pragma once
-// Removing a folder tree ourselves, for trees the shell's delete cannot walk:
-// paths of any length the system takes, names ending in a dot or a space, links.
+// Removing a file or a folder tree by handle. Force delete runs as administrator
+// on trees that another user may own, and may change while they are removed: a
+// look by name followed by an act by name would let the tree's owner send the act
+// anywhere (a folder swapped for a link between the two). Everything here acts
+// through the handle it checked.
 
 #include "base/qv_string.h"
 
 #include <windows.h>
 
-// Removes one entry, by its "\\?\" path, as its folder listed it (attributes): a
-// link (a reparse point) as a link, never what it points to, and with its
-// attributes left alone; a folder only when it is empty. A read-only file or
-// folder has that attribute cleared just before, and given back when the entry
-// stays. Answers ERROR_SUCCESS when the entry is gone, else the Win32 error of
-// the removal (never 0).
-DWORD qv_remove_entry(const wchar_t* long_path, DWORD attributes) noexcept;
-
-// Removes the tree at root (an absolute path, plain or "\\?\", not a volume
-// root) bottom up over "\\?\" paths, through qv_walk_tree: no recursion on the
-// call stack, no link followed, nothing outside root touched. Every entry that
-// can be removed is removed, each through qv_remove_entry.
+// Removes the file or folder tree at root (an absolute path, plain or "\\?\",
+// not a volume root).
 //
-// Answers ERROR_SUCCESS when the whole tree, root included, is gone. Otherwise
-// answers the Win32 error of the first entry that stayed, in the walk's order (a
-// part the walk could not list counts as staying: the removal stops there), and
-// stayed_path, when given, names that entry in plain form; it is left untouched
-// on success.
+// Promise: nothing outside the root is opened for deletion, listed or removed,
+// whatever changes in the tree while it runs.
+//
+// How it keeps it. The root is opened by its path without following a link and
+// looked at through that handle. Every folder is listed through its own handle,
+// never by a path pattern. Each entry is opened relative to its folder's handle
+// (one name, resolved inside that folder alone) without following a link, for
+// reading its attributes only, and acted on only when that handle shows what the
+// listing showed: the same file id, and a reparse point exactly when the listing
+// showed one. Only then is it opened again, through that handle, for deletion,
+// and removed by a disposition set on the handle, children before their folder.
+// A read-only attribute is cleared through the handle just before and put back
+// when the entry stays.
+//
+// Links (reparse points) are never entered. A link is removed as the link itself
+// when the system opens it as itself (Windows). Where it cannot (Wine opens the
+// target of a folder link whatever is asked), the handle shows no reparse point,
+// so the link stays and its target is never opened for deletion.
+//
+// An entry that is not what its folder listed (renamed, replaced, swapped for a
+// link since the listing) is neither entered nor removed. A folder that cannot be
+// listed stays with everything in it. Neither ends the removal: every other entry
+// that can go goes. No recursion on the call stack: any depth and any name the
+// system accepts (names ending in a dot or a space included).
+//
+// Answers ERROR_SUCCESS when the root is gone. Otherwise the Win32 error of the
+// first entry that stayed, in the walk's order (never 0): the error of its open,
+// listing or removal; ERROR_CANT_ACCESS_FILE for an entry that is not what its
+// folder listed; ERROR_NOT_A_REPARSE_POINT for a link the system cannot open as
+// itself; ERROR_INVALID_NAME for a root that holds a pattern character. stayed_path,
+// when given, then names that entry in plain form; it is left untouched on success.
 DWORD qv_delete_tree(const QV_string& root, QV_string* stayed_path = nullptr) noexcept;
+
+// Test seam, null in the product: called with the plain path of each folder once
+// it is listed through its handle, before any of its entries is opened, so that a
+// test can change the tree between the listing and the descent.
+extern void (*qv_delete_tree_listed)(const wchar_t* folder_path);

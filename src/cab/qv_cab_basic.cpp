@@ -23,7 +23,7 @@ bool folder_of(const wchar_t* destination, const wchar_t* slash, QV_string& fold
     if (slash != nullptr)
         return QV_string(destination).substr(folder, 0, static_cast<unsigned>(slash - destination + 1));
     wchar_t current[MAX_PATH];
-    DWORD length = GetCurrentDirectoryW(MAX_PATH, current);
+    DWORD length = qv_get_current_directory(MAX_PATH, current);
     if (length == 0 || length >= MAX_PATH)
         return false;
     folder = current;
@@ -211,7 +211,7 @@ bool QV_cab_basic::add_open_file(HANDLE source, const wchar_t* shown_as, const w
     LARGE_INTEGER size{};
     if (!fci_context || source == nullptr || source == INVALID_HANDLE_VALUE || shown_as == nullptr
         || name_in_cabinet == nullptr || !qv_cab_exact_ansi(name_in_cabinet, narrow_name)
-        || !GetFileSizeEx(source, &size) || !make_room(size.QuadPart))
+        || !qv_file_size(source, &size) || !make_room(size.QuadPart))
         return false;
     std::string library_source = HELD_SOURCE;
     held_source = source;

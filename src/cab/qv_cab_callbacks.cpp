@@ -42,7 +42,7 @@ USHORT kept_attributes(DWORD attributes)
 
 USHORT kept_attributes(const char* name)
 {
-    DWORD attributes = GetFileAttributesA(name);
+    DWORD attributes = qv_get_file_attributes(name);
     return attributes == INVALID_FILE_ATTRIBUTES ? 0 : kept_attributes(attributes);
 }
 
@@ -60,7 +60,7 @@ bool read_open_info(HANDLE file, const char* name, USHORT* date, USHORT* time, U
                     __int64* size)
 {
     BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(file, &info))
+    if (!qv_file_identity(file, &info))
         return false;
     dos_write_time(info.ftLastWriteTime, date, time);
     *attributes = name ? kept_attributes(name) : kept_attributes(info.dwFileAttributes);
@@ -273,7 +273,7 @@ FNFCIOPEN(qv_cab_open)
     if (source ? !watch_source(descriptor, _filelengthi64(descriptor), qv_cab_folder_limit, &window)
                : !track(descriptor, nullptr)) {
         *err = errno;
-        _close(descriptor);
+        qv_fd_close(descriptor);
         return -1;
     }
     return descriptor;
@@ -304,7 +304,7 @@ FNFCICLOSE(qv_cab_close)
 {
     (void)pv;
     track(static_cast<int>(hf), nullptr);
-    int result = _close(static_cast<int>(hf));
+    int result = qv_fd_close(static_cast<int>(hf));
     if (result != 0)
         *err = errno;
     return result;
@@ -315,7 +315,7 @@ FNFCISEEK(qv_cab_seek)
     (void)pv;
     Source_window window;
     long position = window_of(static_cast<int>(hf), &window) ? seek_window(window, dist, seektype)
-                                                             : _lseek(static_cast<int>(hf), dist, seektype);
+                                                             : qv_fd_seek(static_cast<int>(hf), dist, seektype);
     if (position == -1)
         *err = errno;
     return position;
@@ -324,7 +324,7 @@ FNFCISEEK(qv_cab_seek)
 FNFCIDELETE(qv_cab_delete)
 {
     (void)pv;
-    int result = remove(pszFile);
+    int result = qv_fd_remove(pszFile);
     if (result != 0 && errno == ENOENT)
         return 0;  // a scratch file is gone once it is closed: nothing is left to delete
     if (result != 0)
@@ -337,7 +337,7 @@ bool temp_folder(char* folder, size_t size)
 {
     DWORD length = GetEnvironmentVariableA("TMP", folder, static_cast<DWORD>(size));
     if (length == 0 || length >= size)
-        length = GetTempPathA(static_cast<DWORD>(size), folder);
+        length = qv_get_temp_path(static_cast<DWORD>(size), folder);
     if (length == 0 || length >= size - 1)
         return false;
     if (folder[length - 1] != '\\')
@@ -361,7 +361,7 @@ FNFCIGETTEMPFILE(qv_cab_temp_file)
         if (written < 0 || static_cast<size_t>(written) >= sizeof name
             || static_cast<size_t>(written) >= static_cast<size_t>(cbTempName))
             return FALSE;
-        if (GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES)
+        if (qv_get_file_attributes(name) != INVALID_FILE_ATTRIBUTES)
             continue;  // left by an earlier process of the same id
         strcpy(pszTempName, name);
         return TRUE;
@@ -412,7 +412,7 @@ INT_PTR source_descriptor(QV_file file, __int64 size, int* err, __int64 room, QV
     Source_window window;
     if (!watch_source(descriptor, size, room, &window)) {
         *err = errno;
-        _close(descriptor);
+        qv_fd_close(descriptor);
         return -1;
     }
     part->kept = window.size();

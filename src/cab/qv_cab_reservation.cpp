@@ -143,7 +143,7 @@ int QV_cab_reservation::open_descriptor(int* error) const
     LARGE_INTEGER start = {};
     if (!file_ || !DuplicateHandle(GetCurrentProcess(), file_.get(), GetCurrentProcess(), copy.put(), 0, FALSE,
                                    DUPLICATE_SAME_ACCESS) ||
-        !SetFilePointerEx(copy.get(), start, nullptr, FILE_BEGIN) || !SetEndOfFile(copy.get())) {
+        !qv_set_file_pointer(copy.get(), start, nullptr, FILE_BEGIN) || !qv_set_end_of_file(copy.get())) {
         *error = EACCES;
         return -1;
     }

@@ -2,6 +2,8 @@
 // serialisation lock of user mode.
 #include "core_client/dx_core_com.h"
 
+#include "base/qv_os_process.h"
+
 #include "trace/qv_trace.h"
 
 #include <objbase.h>
@@ -19,7 +21,7 @@ constexpr DWORD CORE_CONTEXT = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CL
 HRESULT create_running(const CLSID& clsid, const IID& iid, void** out)
 {
     QV_com_ptr<IUnknown> object;
-    HRESULT hr = CoCreateInstance(clsid, nullptr, CORE_CONTEXT, IID_IUnknown, object.put_void());
+    HRESULT hr = qv_create_instance(clsid, nullptr, CORE_CONTEXT, IID_IUnknown, object.put_void());
     if (SUCCEEDED(hr))
         hr = OleRun(object.get());
     if (SUCCEEDED(hr))

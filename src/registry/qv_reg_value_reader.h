@@ -49,7 +49,10 @@ struct QV_reg_value_data {
 // between the size query and the read. On failure data is left empty.
 LONG qv_reg_read_value(HKEY key, const wchar_t* value_name, QV_reg_value_data& data);
 
-// Test seam: how qv_reg_read_value queries a value (RegQueryValueExW).
+// Test seam: how qv_reg_read_value queries a value, the layer's
+// qv_reg_query_value_ex. It stays beside the layer's probe because a test
+// changes the value between two of its queries through it, which a probe that
+// only fails or ends a call cannot do.
 extern LONG(WINAPI* qv_reg_query_value)(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
                                         LPDWORD size);
 

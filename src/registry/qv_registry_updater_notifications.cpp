@@ -3,6 +3,8 @@
 // "PTP" switched to 0 asks for.
 #include "registry/qv_registry_updater.h"
 
+#include "base/qv_os.h"
+
 #include "registry/qv_policy_text.h"
 #include "registry/qv_reg_dword_entry.h"
 #include "registry/qv_registry_keys.h"
@@ -87,18 +89,21 @@ LONG QV_registry_updater::delete_all_case_sensitive_notifications()
 {
     LONG first = ERROR_SUCCESS;
     DWORD longest = 0;
-    if (RegQueryInfoKeyW(HKEY_USERS, nullptr, nullptr, nullptr, nullptr, &longest, nullptr, nullptr, nullptr,
-                         nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
-        std::vector<wchar_t> name(static_cast<size_t>(longest) + 1, L'\0');
-        for (DWORD index = 0;; ++index) {
-            DWORD length = static_cast<DWORD>(name.size());
-            if (RegEnumKeyExW(HKEY_USERS, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr) !=
-                ERROR_SUCCESS)
-                break;
-            keep_first(first, delete_user_case_sensitive_notifications_reg_dword(name.data(), SHOW_WARNING));
-            keep_first(first, delete_user_case_sensitive_notifications_reg_dword(name.data(), LAST_SHOWN));
-        }
+    // A list of the users that cannot be read or ends early is a failure of the
+    // whole deletion: some user's settings may stay.
+    LONG listed = qv_reg_query_info_key(HKEY_USERS, nullptr, nullptr, nullptr, nullptr, &longest, nullptr, nullptr,
+                                        nullptr, nullptr, nullptr, nullptr);
+    std::vector<wchar_t> name(static_cast<size_t>(longest) + 1, L'\0');
+    for (DWORD index = 0; listed == ERROR_SUCCESS; ++index) {
+        DWORD length = static_cast<DWORD>(name.size());
+        listed = qv_reg_enum_key(HKEY_USERS, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+        if (listed != ERROR_SUCCESS)
+            break;
+        keep_first(first, delete_user_case_sensitive_notifications_reg_dword(name.data(), SHOW_WARNING));
+        keep_first(first, delete_user_case_sensitive_notifications_reg_dword(name.data(), LAST_SHOWN));
     }
+    if (listed != ERROR_NO_MORE_ITEMS)
+        keep_first(first, listed);
     keep_first(first, delete_case_sensitive_notifications_reg_dword(SHOW_WARNING));
     keep_first(first, delete_case_sensitive_notifications_reg_dword(SHOW_AGAIN_CHOICE));
     keep_first(first, delete_case_sensitive_notifications_reg_dword(TIME_BETWEEN));

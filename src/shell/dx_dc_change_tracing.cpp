@@ -4,6 +4,7 @@
 #include "shell/dx_dc_trace_tables.h"
 #include "shell/dx_shell_output.h"
 #include "base/qv_string.h"
+#include "trace/qv_trace.h"
 
 #include <cwchar>
 
@@ -56,10 +57,23 @@ bool pattern_matches(const wchar_t* pattern, const wchar_t* name)
     return std::wcscmp(remainder + remainder_length - rest_length, rest) == 0;
 }
 
+// One flag to its level; a refusal is traced, and the flag is not listed as set.
+bool set_flag(IDxDriverCom* driver, int flag, int level)
+{
+    HRESULT result = dx_driver_set_flag_level(driver, flag, static_cast<BYTE>(level));
+    if (SUCCEEDED(result))
+        return true;
+    qv_trace_printf(L"dx_dc_invoke_command", L"Failed to set %s to %s: %08X\n", DX_DC_TRACE_FLAGS[flag],
+                    DX_DC_TRACE_LEVELS[level], result);
+    return false;
+}
+
 } // namespace
 
-bool dx_dc_change_tracing(const wchar_t* setting, IDxDriverCom* driver, bool gui)
+bool dx_dc_change_tracing(const wchar_t* setting, IDxDriverCom* driver, bool gui, bool* refused)
 {
+    if (refused)
+        *refused = false;
     wchar_t pattern[PATTERN_LIMIT + 1];
     const wchar_t* level_name = setting ? split_setting(setting, pattern) : nullptr;
     int level = level_name ? level_index(level_name) : -1;
@@ -69,7 +83,11 @@ bool dx_dc_change_tracing(const wchar_t* setting, IDxDriverCom* driver, bool gui
     for (int flag = 0; flag < DX_DC_FLAG_COUNT; ++flag) {
         if (!pattern_matches(pattern, DX_DC_TRACE_FLAGS[flag]))
             continue;
-        driver->set_flag_level(flag, static_cast<BYTE>(level));
+        if (!set_flag(driver, flag, level)) {
+            if (refused)
+                *refused = true;
+            continue;
+        }
         if (!gui)
             dx_shell_write_console(QV_stringf(L"%s=%s\n", DX_DC_TRACE_FLAGS[flag], DX_DC_TRACE_LEVELS[level]).c_str());
         any = true;

@@ -1,6 +1,7 @@
 // The driver commands: one component instance per command, one method, and the
 // notice of the build. The results of the trace and exemption methods are not
-// looked at; the notice shows whatever they return.
+// looked at; the notice shows whatever they return. A flag level the driver
+// refuses is the exception: "updated" is not shown over it.
 
 #include "shell/dx_dc_commands.h"
 #include "shell/dx_shell_commands.h"
@@ -41,30 +42,33 @@ void notify(bool gui, const wchar_t* gui_format, const wchar_t* console_format, 
 
 void begin_trace(bool gui, IDxDriverCom* driver, const wchar_t* argument)
 {
-    driver->begin_trace_to_file(argument);
+    dx_driver_begin_trace_to_file(driver, argument);
     notify(gui, BEGIN_GUI, BEGIN_CONSOLE, argument);
 }
 
 void end_trace(bool gui, IDxDriverCom* driver, const wchar_t*)
 {
-    driver->end_trace_to_file();
+    dx_driver_end_trace_to_file(driver);
     notify(gui, END_GUI, END_CONSOLE, nullptr);
 }
 
 void exempt(bool, IDxDriverCom* driver, const wchar_t*)
 {
-    driver->exempt_current_process();
+    dx_driver_exempt_current_process(driver);
 }
 
 void unexempt(bool, IDxDriverCom* driver, const wchar_t*)
 {
-    driver->unexempt_current_process();
+    dx_driver_unexempt_current_process(driver);
 }
 
 void change_tracing(bool gui, IDxDriverCom* driver, const wchar_t* argument)
 {
-    dx_dc_change_tracing(argument, driver, gui);
-    notify(gui, UPDATED_GUI, UPDATED_CONSOLE, argument);
+    // A flag the driver refused is traced; the notice would say otherwise.
+    bool refused = false;
+    dx_dc_change_tracing(argument, driver, gui, &refused);
+    if (!refused)
+        notify(gui, UPDATED_GUI, UPDATED_CONSOLE, argument);
 }
 
 void is_attached(bool gui, IDxDriverCom* driver, const wchar_t* argument)

@@ -63,3 +63,13 @@ using QV_driver_com = QV_com_ptr<IDxDriverCom>;
 // A new instance of the component in the caller's apartment. On failure the
 // HRESULT of the creation, and driver stays empty.
 HRESULT dx_dc_create_driver(QV_driver_com& driver);
+
+// The methods that change the driver's state, through the layer's probe
+// (base/qv_os_process.h): a test can fail each. Same arguments and result as
+// the method.
+HRESULT dx_driver_set_flag_level(IDxDriverCom* driver, LONG flag, BYTE level);
+HRESULT dx_driver_begin_trace_to_file(IDxDriverCom* driver, const wchar_t* path);
+HRESULT dx_driver_end_trace_to_file(IDxDriverCom* driver);
+HRESULT dx_driver_copy_special_info(IDxDriverCom* driver, const wchar_t* source, const wchar_t* destination, LONG flag);
+HRESULT dx_driver_exempt_current_process(IDxDriverCom* driver);
+HRESULT dx_driver_unexempt_current_process(IDxDriverCom* driver);

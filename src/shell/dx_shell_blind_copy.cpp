@@ -43,7 +43,7 @@ bool file_identity(const QV_path& path, BY_HANDLE_FILE_INFORMATION& info)
 {
     QV_file file(qv_create_file(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    return file && GetFileInformationByHandle(file.get(), &info);
+    return file && qv_file_identity(file.get(), &info);
 }
 
 bool same_file(const QV_path& a, const QV_path& b)
@@ -63,15 +63,25 @@ bool readable(const QV_path& path)
 
 bool read_only(const QV_path& path)
 {
-    DWORD attributes = GetFileAttributesW(path.c_str());
+    DWORD attributes = qv_get_file_attributes(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
+// True only when both files were read and are not one: a file that cannot be
+// told apart from the other counts as the other.
+bool distinct_files(const QV_path& a, const QV_path& b)
+{
+    BY_HANDLE_FILE_INFORMATION x{}, y{};
+    return file_identity(a, x) && file_identity(b, y)
+           && (x.dwVolumeSerialNumber != y.dwVolumeSerialNumber || x.nFileIndexHigh != y.nFileIndexHigh
+               || x.nFileIndexLow != y.nFileIndexLow);
+}
+
 // Another name of the source itself (or of the file the copy reads) is never
-// removed as "the old destination".
+// removed as "the old destination", nor one whose identity cannot be read.
 bool may_remove(const QV_path& old, const QV_path& source, const QV_path& from)
 {
-    return !same_file(old, source) && !same_file(old, from) && readable(from);
+    return distinct_files(old, source) && distinct_files(old, from) && readable(from);
 }
 
 // The plain destination, moved out of the way of a copy onto the driver's
@@ -140,7 +150,7 @@ void copy_special_info(const QV_path& from, const QV_path& to)
     QV_driver_com driver;
     if (FAILED(dx_dc_create_driver(driver)))
         return;
-    HRESULT result = driver->copy_special_info(from.c_str(), to.c_str(), 1);
+    HRESULT result = dx_driver_copy_special_info(driver.get(), from.c_str(), to.c_str(), 1);
     if (result != 0)
         qv_trace_printf(BLIND_COPY, L"Unable to copy special info from file %s to %s: %08X\n", from.c_str(), to.c_str(),
                         result);

@@ -1,12 +1,11 @@
 #include "shell/dx_shell_elevation.h"
 
 #include "base/qv_identity.h"
+#include "base/qv_os_process.h"
 #include "trace/qv_trace.h"
 
-#include <shellapi.h>
-
 HRESULT (*dx_shell_admin_check)() = qv_is_local_admin;
-HINSTANCE(WINAPI* dx_shell_execute)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT) = ShellExecuteW;
+HINSTANCE(WINAPI* dx_shell_execute)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT) = qv_shell_execute;
 
 bool dx_shell_is_admin()
 {

@@ -5,8 +5,11 @@
 #include <windows.h>
 
 // Test seams: the administrator answer (S_OK means administrator) and the shell's
-// launch call. Wine runs every process as administrator and starts "runas"
-// without a prompt, so the other branches are reached only through these.
+// launch call, the layer's qv_shell_execute. Wine runs every process as
+// administrator and starts "runas" without a prompt, so the other branches are
+// reached only through these; they stay beside the layer's probe because a test
+// answers through them (no rights, a launch that succeeds without starting
+// anything), which a probe that only fails or ends a call cannot do.
 extern HRESULT (*dx_shell_admin_check)();
 extern HINSTANCE(WINAPI* dx_shell_execute)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
 

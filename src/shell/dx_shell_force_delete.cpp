@@ -6,16 +6,12 @@
 #include "shell/dx_shell_commands.h"
 #include "shell/dx_shell_elevation.h"
 #include "shell/dx_shell_output.h"
-#include "shell/dx_shell_tree_survey.h"
 #include "base/qv_command_line.h"
 #include "base/qv_message_box.h"
 #include "base/qv_os.h"
-#include "base/qv_paths.h"
+#include "base/qv_path.h"
 #include "base/qv_tree_delete.h"
-#include "base/qv_tree_walk.h"
 #include "trace/qv_trace.h"
-
-#include <shellapi.h>
 
 #include <cwchar>
 
@@ -46,21 +42,6 @@ void report_failure(bool gui, const wchar_t* path)
     report(gui, (QV_string(L"Failed to force delete ") + path + L"\n").narrow());
 }
 
-// The shell is handed the absolute path the tree was surveyed under.
-bool delete_folder(const wchar_t* path, const QV_string& full)
-{
-    QV_paths source;
-    source.add(full);
-    SHFILEOPSTRUCTW operation{};
-    operation.wFunc = FO_DELETE;
-    operation.pFrom = source.file_list();
-    operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;  // 0x0614
-    int result = SHFileOperationW(&operation);
-    if (result != 0)
-        qv_trace_printf(FORCE_DELETE, L"Failed to force delete %s as folder: %d\n", path, result);
-    return result == 0;
-}
-
 // One DeleteFileW attempt; a failure leaves its record with the error code.
 bool delete_file(const QV_string& name, const wchar_t* path, const wchar_t* as)
 {
@@ -71,28 +52,19 @@ bool delete_file(const QV_string& name, const wchar_t* path, const wchar_t* as)
     return false;
 }
 
-bool remove_links(const wchar_t* path, const DX_tree_survey& survey)
-{
-    for (const DX_tree_link& link : survey.links) {
-        if (DWORD error = dx_remove_link(link)) {
-            qv_trace_printf(FORCE_DELETE, L"Failed to force delete %s: the link %s stays: %d\n", path,
-                            link.path.c_str(), error);
-            return false;
-        }
-    }
-    return true;
-}
-
 bool give_up(const wchar_t* path, DWORD error)
 {
     qv_trace_printf(FORCE_DELETE, L"Failed to force delete %s as folder: %d\n", path, static_cast<int>(error));
     return false;
 }
 
-// What the shell cannot reach goes by our own walk: bottom up over "\\?\" paths,
-// links as links, every entry that can go; the first entry that stays is named.
-bool remove_tree(const wchar_t* path, const QV_string& full)
+// The folder attempt: the tree removed by handle, links as links where the
+// system opens them as themselves, nothing outside the path touched whatever
+// changes in the tree meanwhile. Every entry that can go goes; the first that
+// stayed is named, and its error is the attempt's.
+bool delete_tree(const wchar_t* path)
 {
+    QV_path full = is_extended(path) ? QV_path(path) : QV_path(path).full_path();
     QV_string stayed;
     DWORD error = qv_delete_tree(full, &stayed);
     if (error == ERROR_SUCCESS)
@@ -100,28 +72,6 @@ bool remove_tree(const wchar_t* path, const QV_string& full)
     qv_trace_printf(FORCE_DELETE, L"Failed to force delete %s: %s stays: %d\n", path, stayed.c_str(),
                     static_cast<int>(error));
     return give_up(path, error);
-}
-
-// The folder attempt, made only on a tree listed whole: one that cannot be is
-// never acted on. A path that is itself a link is that link alone. A tree the
-// shell's delete can walk by plain paths goes to it, links removed first, as
-// links; a deeper one, one holding names the plain form would change, or one
-// given in its "\\?\" form is removed by our own walk.
-bool delete_tree(const wchar_t* path)
-{
-    bool extended = is_extended(path);
-    QV_path full = extended ? QV_path(path) : QV_path(path).full_path();
-    DX_tree_survey survey = dx_survey_tree(full);
-    if (!survey.complete()) {
-        qv_trace_printf(FORCE_DELETE, L"Failed to force delete %s: %s cannot be listed: %d\n", path,
-                        survey.unlisted.c_str(), static_cast<int>(survey.error));
-        return give_up(path, survey.error);
-    }
-    if (survey.is_link)
-        return remove_links(path, survey);
-    if (extended || survey.beyond_shell())
-        return remove_tree(path, full);
-    return remove_links(path, survey) && delete_folder(path, full);
 }
 
 // The three attempts in order; the first that works ends them.
@@ -153,9 +103,9 @@ bool start_elevated(bool gui, const wchar_t* path)
     return false;
 }
 
-// The shell's delete expands wildcards and would remove every match; a root
-// cannot be removed and must never be walked, however it is spelled
-// ("C:\Windows\..", "." in a root).
+// A pattern names other entries than the one meant; a root cannot be removed
+// and must never be walked, however it is spelled ("C:\Windows\..", "." in a
+// root).
 // A "\\?\" operand is judged by its plain form, past the prefix's own "?".
 bool refused(const wchar_t* path)
 {

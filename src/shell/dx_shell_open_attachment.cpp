@@ -1,8 +1,10 @@
 // -openattachment: hands one file to the desktop integration, which opens it for
-// editing. Every failure ends silently: what the user sees comes from the extension.
+// editing. Every failure ends silently: what the user sees comes from the extension;
+// a failed creation or invocation leaves a trace record.
 
 #include "shell/dx_shell_commands.h"
 
+#include "base/qv_os_process.h"
 #include "base/qv_paths.h"
 #include "base/qv_unique.h"
 #include "com/dx_data_object.h"
@@ -33,7 +35,9 @@ void invoke_edit(IUnknown* extension)
     CMINVOKECOMMANDINFO info{};
     info.cbSize = sizeof info;
     info.lpVerb = verb.narrow();
-    menu->InvokeCommand(&info);
+    HRESULT result = qv_component_call([&] { return menu->InvokeCommand(&info); });
+    if (FAILED(result))
+        qv_trace_printf(L"dx_di_invoke_command", L"Failed to invoke the edit verb: %08X\n", result);
 }
 
 void open_attachment(const wchar_t* path)
@@ -48,10 +52,12 @@ void open_attachment(const wchar_t* path)
     if (!data)
         return;
     QV_com_ptr<IUnknown> extension;
-    if (FAILED(CoCreateInstance(CLSID_DxDesktopIntegration, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                                extension.put_void()))
-        || !extension)
+    HRESULT created = qv_create_instance(CLSID_DxDesktopIntegration, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                         extension.put_void());
+    if (FAILED(created) || !extension) {
+        qv_trace_printf(L"dx_di_invoke_command", L"Failed to create the desktop integration: %08X\n", created);
         return;
+    }
     initialize(extension.get(), data.get());
     invoke_edit(extension.get());
 }

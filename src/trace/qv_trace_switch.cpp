@@ -76,7 +76,7 @@ LONG remove_switch(HKEY root)
 
 DWORD qv_enable_user_mode_trace()
 {
-    GlobalAddAtomW(ATOM_NAME);
+    qv_add_atom(ATOM_NAME);
     // A failure under one root (a user without write access to HKEY_LOCAL_MACHINE)
     // does not stop the other.
     LONG user = set_switch_value(HKEY_CURRENT_USER);
@@ -87,9 +87,9 @@ DWORD qv_enable_user_mode_trace()
 
 DWORD qv_disable_user_mode_trace()
 {
-    ATOM atom = GlobalFindAtomW(ATOM_NAME);
+    ATOM atom = qv_find_atom(ATOM_NAME);
     if (atom)
-        GlobalDeleteAtom(atom);
+        qv_delete_atom(atom);
     // RegDeleteKeyW removes only keys without subkeys: the parents go only when
     // nothing else of the vendor lives in them.
     LONG user = remove_switch(HKEY_CURRENT_USER);

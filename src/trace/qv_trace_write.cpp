@@ -102,11 +102,11 @@ void mask_secrets(wchar_t* text)
 bool key_votes_on(HKEY key)
 {
     DWORD type = 0, size = 0;
-    if (RegQueryValueExW(key, QV_TRACE_SWITCH_VALUE, nullptr, &type, nullptr, &size) != ERROR_SUCCESS
+    if (qv_reg_query_value_ex(key, QV_TRACE_SWITCH_VALUE, nullptr, &type, nullptr, &size) != ERROR_SUCCESS
         || type != REG_DWORD || size != sizeof(DWORD))
         return false;
     DWORD value = 0;
-    return RegQueryValueExW(key, QV_TRACE_SWITCH_VALUE, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size)
+    return qv_reg_query_value_ex(key, QV_TRACE_SWITCH_VALUE, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size)
                == ERROR_SUCCESS
            && type == REG_DWORD && size == sizeof(DWORD) && value == 1;
 }
@@ -119,16 +119,23 @@ bool hive_votes_on(const wchar_t* hive)
     path.append(L"\\");
     path.append(QV_LOGGING_KEY);
     QV_reg_key key;
-    if (RegOpenKeyExW(HKEY_USERS, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS
-        && RegOpenKeyExW(HKEY_LOCAL_MACHINE, QV_LOGGING_KEY, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+    if (qv_reg_open_key(HKEY_USERS, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS
+        && qv_reg_open_key(HKEY_LOCAL_MACHINE, QV_LOGGING_KEY, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
         return false;
     return key_votes_on(key.get());
+}
+
+// The name of loaded hive number index into hive (256 characters).
+bool hive_at(DWORD index, wchar_t* hive)
+{
+    DWORD length = 256;
+    return qv_reg_enum_key(HKEY_USERS, index, hive, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
 bool read_switch()
 {
     wchar_t hive[256];
-    for (DWORD index = 0; RegEnumKeyW(HKEY_USERS, index, hive, 256) == ERROR_SUCCESS; ++index) {
+    for (DWORD index = 0; hive_at(index, hive); ++index) {
         if (hive_votes_on(hive))
             return true;
     }
@@ -148,11 +155,11 @@ bool switch_on_locked(bool cache_fresh)
 
 bool temp_folder_path(QV_trace_text& path)
 {
-    DWORD needed = GetTempPathW(0, nullptr);
+    DWORD needed = qv_get_temp_path(0, static_cast<wchar_t*>(nullptr));
     if (needed == 0)
         return false;
     path.reserve(needed);
-    DWORD length = GetTempPathW(needed, path.data());
+    DWORD length = qv_get_temp_path(needed, path.data());
     if (length == 0 || length >= needed)
         return false;  // failed, or the folder changed length in between: never use a cut path
     path.data()[length] = L'\0';
@@ -204,7 +211,7 @@ void write_bytes(HANDLE file, const void* bytes, size_t count)
 bool marked(HANDLE file, bool created)
 {
     LARGE_INTEGER size{};
-    if (!created && (!GetFileSizeEx(file, &size) || size.QuadPart != 0))
+    if (!created && (!qv_file_size(file, &size) || size.QuadPart != 0))
         return true;
     g_at_line_start = true;
     static constexpr BYTE BOM[] = {0xFF, 0xFE};

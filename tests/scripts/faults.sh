@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The installed program on a machine that misbehaves: trace collects beside
 # programs that are tracing, links planted as the trace file, a blind copy onto a
-# disk that fills up, force deletes of trees that hold links, deep trees
+# disk that fills up, force deletes of trees that hold links or change while
+# they are removed, deep trees
 # and held files. Nothing may be lost and nothing outside the target touched.
 #
 # Runs in a Wine prefix of its own (cases mount disks, plant links and fill the
@@ -458,8 +459,9 @@ expect_force_delete_failed() {
         || fail "$1 printed '$(cat "$SCRATCH/$1.out")'"
 }
 
-# A link to a folder outside, deep inside the tree: Wine cannot remove such a link
-# (RemoveDirectoryW answers 145), so nothing goes and the failure is shown.
+# A link to a folder outside, deep inside the tree: Wine opens a folder link as
+# its target only, so the links stay (their targets untouched), everything else
+# goes and the failure is shown.
 force_delete_link_inside_tree() {
     make_outside
     mkdir -p "$SCRATCH/tree/sub"
@@ -470,10 +472,69 @@ force_delete_link_inside_tree() {
     expect_rc delete 0
     expect_outside_kept
     expect_force_delete_failed delete "$(in_scratch tree)"
-    [ -f "$SCRATCH/tree/a.txt" ] || fail "the tree was deleted in part"
+    [ -L "$SCRATCH/tree/link" ] && [ -L "$SCRATCH/tree/sub/link" ] || fail "a link went, yet the failure was shown"
+    [ ! -e "$SCRATCH/tree/a.txt" ] || fail "entries that could go stayed"
 }
 
-# The path given is itself a link to a folder: the link is all that may go.
+# A link to an empty folder outside: that folder stays, for the path given plainly
+# or in its \\?\ form (removing such a link by its path under Wine removes the
+# empty target).
+force_delete_link_to_an_empty_folder() {
+    local form path
+    for form in plain extended; do
+        mkdir -p "$SCRATCH/empty-$form" "$SCRATCH/$form"
+        printf a >"$SCRATCH/$form/a.txt"
+        ln -s "../empty-$form" "$SCRATCH/$form/link"
+        path=$(in_scratch "$form")
+        [ "$form" = plain ] || path="\\\\?\\$path"
+        run "$form" -force_delete "$path"
+        expect_rc "$form" 0
+        [ -d "$SCRATCH/empty-$form" ] || fail "$form: the empty folder outside was removed"
+        [ -L "$SCRATCH/$form/link" ] || fail "$form: the link went, yet Wine cannot open it as itself"
+        expect_force_delete_failed "$form" "$path"
+    done
+}
+
+# Once the tree's folder is listed, its owner moves the listed folder away and
+# puts a link to a folder outside (42 files, a subfolder) under the same name. The
+# removal is stopped there by its own seam (the test program force_delete_swap,
+# through two host pipes, no clock): the outside folder keeps every file, in the
+# console's and the GUI's reporting, for the path given plainly or in its \\\\?\\
+# form, and the failure is shown.
+force_delete_tree_swapped_for_a_link() {
+    make_outside
+    local i form build name path expected tool
+    for ((i = 0; i < 40; i++)); do printf keep >"$SCRATCH/outside/more$i.txt"; done
+    for form in plain extended; do
+        for build in console gui; do
+            name=$form-$build
+            mkdir -p "$SCRATCH/$name/sub" && printf a >"$SCRATCH/$name/a.txt" && printf b >"$SCRATCH/$name/sub/b.txt"
+            mkfifo "$SCRATCH/$name.listed" "$SCRATCH/$name.go"
+            path=$(in_scratch "$name")
+            [ "$form" = plain ] || path="\\\\?\\$path"
+            (cd "$SCRATCH" && exec "$WINE_LOADER" "$bin/force_delete_swap.exe" "$build" "$path" \
+                "$(in_scratch "$name.listed")" "$(in_scratch "$name.go")" </dev/null >"$name.out" 2>/dev/null) &
+            tool=$!
+            if timeout 60 cat "$SCRATCH/$name.listed" >/dev/null; then
+                mv "$SCRATCH/$name/sub" "$SCRATCH/$name-away" && ln -s "$SCRATCH/outside" "$SCRATCH/$name/sub"
+                echo go | timeout 60 tee "$SCRATCH/$name.go" >/dev/null
+            fi
+            wait "$tool"
+            echo $? >"$SCRATCH/$name.rc"
+            expect_rc "$name" 0
+            [ "$(find "$SCRATCH/outside/" -type f | wc -l)" = 42 ] || fail "$name: files outside the tree were deleted"
+            expect_outside_kept
+            [ -L "$SCRATCH/$name/sub" ] && [ -f "$SCRATCH/$name-away/b.txt" ] || fail "$name: the swap was not made"
+            [ ! -e "$SCRATCH/$name/a.txt" ] || fail "$name: entries that could go stayed"
+            expected="Failed to force delete $path"
+            [ "$build" = console ] || expected="[message box] Velmora Orrisguard"$'\n'"$expected"
+            printf '%s\n' "$expected" | cmp -s - "$SCRATCH/$name.out" || fail "$name printed '$(cat "$SCRATCH/$name.out")'"
+        done
+    done
+}
+
+# The path given is itself a link to a folder: the link is all that may go, and
+# Wine cannot open it as itself, so it stays with its target and the failure is shown.
 force_delete_link_as_the_path() {
     make_outside
     ln -s outside "$SCRATCH/door"
@@ -481,6 +542,7 @@ force_delete_link_as_the_path() {
     expect_rc delete 0
     expect_outside_kept
     expect_force_delete_failed delete "$(in_scratch door)"
+    [ -L "$SCRATCH/door" ] || fail "the link went, yet the failure was shown"
 }
 
 # ---- force delete of trees the shell cannot walk ----------------------------
@@ -615,6 +677,8 @@ ALL_CASES=(
     blind_copy_beside_a_suffixed_destination_onto_a_full_disk
     blind_copy_killed_half_way
     force_delete_link_inside_tree
+    force_delete_link_to_an_empty_folder
+    force_delete_tree_swapped_for_a_link
     force_delete_link_as_the_path
     force_delete_deep_tree
     force_delete_deep_tree_odd_names

@@ -58,6 +58,7 @@ std::vector<std::unique_ptr<Sweep_scenario>> sweep_blind_copy_scenarios();
 std::vector<std::unique_ptr<Sweep_scenario>> sweep_force_delete_scenarios();
 std::vector<std::unique_ptr<Sweep_scenario>> sweep_trace_scenarios();
 std::vector<std::unique_ptr<Sweep_scenario>> sweep_registry_scenarios();
+std::vector<std::unique_ptr<Sweep_scenario>> sweep_component_scenarios();
 
 // Where whole cabinets are kept for the independent reader run after the sweep.
 const wchar_t* const SWEEP_CABINETS = L"C:\\sweep\\cabinets";

@@ -91,7 +91,7 @@ std::vector<std::unique_ptr<Sweep_scenario>> sweep_scenarios()
 {
     std::vector<std::unique_ptr<Sweep_scenario>> all;
     for (auto* group : {sweep_blind_copy_scenarios, sweep_force_delete_scenarios, sweep_trace_scenarios,
-                        sweep_registry_scenarios}) {
+                        sweep_registry_scenarios, sweep_component_scenarios}) {
         for (std::unique_ptr<Sweep_scenario>& scenario : group())
             all.push_back(std::move(scenario));
     }

@@ -156,9 +156,13 @@ void sweep_failures(Sweep_scenario& scenario, const std::vector<QV_os_call>& cal
     }
 }
 
+// A process ended after a call that only read ends as one ended before it: the
+// ends go after the calls that change something.
 void sweep_ends(Sweep_scenario& scenario, const std::vector<QV_os_call>& calls, Sweep_tally& tally)
 {
     for (unsigned k = 1; k <= calls.size(); ++k) {
+        if (!qv_os_call_changes(calls[k - 1]))
+            continue;
         prepare(scenario);
         DWORD exit_code = 0;
         Sweep_run run = run_ended(scenario, k, &exit_code);

@@ -95,7 +95,10 @@ public:
             what += "the system trace file changed; ";
         if (!run.ended && !last_error_kept_)
             what += "a record changed the thread's last error; ";
-        if (!run.ended && !driver_called())
+        // A failed creation or call of the driver's component is the command's own
+        // failure, not the records'.
+        bool own_failure = run.failed == QV_os_call::create_instance || run.failed == QV_os_call::component_call;
+        if (!driver_called() && !run.ended && !own_failure)
             what += "the command's own outcome changed; ";
         return what;
     }

@@ -1,7 +1,8 @@
 // bench_force_delete walk|shell <absolute path>: removes the tree at the path
-// with the program's own walk (qv_delete_tree) or with the shell's delete
-// (SHFileOperationW with force delete's flags) and prints the milliseconds the
-// removal took, or "failed <code>". Run it from a scratch current folder.
+// with the program's own removal by handle (qv_delete_tree) or with the shell's
+// delete (SHFileOperationW with the flags force delete once handed it; kept here
+// only, as the baseline) and prints the milliseconds the removal took, or
+// "failed <code>". Run it from a scratch current folder.
 #include "base/qv_paths.h"
 #include "base/qv_tree_delete.h"
 #include "qv_bench_clock.h"

@@ -1,4 +1,5 @@
 #include "base/qv_path.h"
+#include "base/qv_os.h"
 
 #include "test_qv_path_sandbox.h"
 
@@ -28,7 +29,7 @@ DWORD WINAPI everything_exists(LPCWSTR)
 class AttributeSeam {
 public:
     explicit AttributeSeam(DWORD(WINAPI* fake)(LPCWSTR)) { qv_path_get_attributes = fake; seam_calls = 0; }
-    ~AttributeSeam() { qv_path_get_attributes = GetFileAttributesW; }
+    ~AttributeSeam() { qv_path_get_attributes = qv_get_file_attributes; }
 };
 
 using QvPathFs = QvPathSandbox;

@@ -2,6 +2,7 @@
 #include "registry/qv_reg_key_entry.h"
 #include "registry/qv_reg_sz_entry.h"
 #include "registry/qv_reg_value_reader.h"
+#include "base/qv_os.h"
 
 #include "qv_platform.h"
 #include "registry_test_support.h"
@@ -275,7 +276,7 @@ TEST_F(RegValueReader, ValueThatGrowsWhileReadIsAskedForAgain)
         Growing_value::grow_on_reads = c.grow_on_reads;
         qv_reg_query_value = Growing_value::query;
         QV_string text = text_of(L"grows");
-        qv_reg_query_value = RegQueryValueExW;
+        qv_reg_query_value = qv_reg_query_value_ex;
         EXPECT_EQ(c.expected, std::wstring(text.c_str()));
         EXPECT_EQ(c.reads, Growing_value::reads);
     }

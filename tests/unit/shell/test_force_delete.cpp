@@ -12,7 +12,9 @@
 #include "shell/dx_shell_elevation.h"
 #include "base/qv_identity.h"
 #include "base/qv_os.h"
-#include "base/qv_tree_walk.h"
+#include "base/qv_os_process.h"
+#include "base/qv_path.h"
+#include "base/qv_tree_delete.h"
 
 #include <shellapi.h>
 
@@ -153,10 +155,10 @@ std::wstring make_deep_tree(const std::wstring& root, size_t deepest)
     return path;
 }
 
-// The shell's delete cannot walk a path of MAX_PATH characters or more (Wine's then
-// empties the current folder): such a tree, and any tree given in its "\\?\"
-// form, is removed whole by the program's own walk, in both builds, nothing
-// shown; one a character shorter goes to the shell's delete.
+// A tree with paths of MAX_PATH characters or more (the shell's delete, which
+// force delete no longer uses, emptied the current folder on them under Wine),
+// and one a character shorter, given plainly or in its "\\?\" form: removed
+// whole in both builds, nothing shown.
 TEST_F(ForceDelete, TreeTooDeepForTheShellIsRemovedWhole)
 {
     for (size_t deepest : {259, 260, 330}) {
@@ -289,44 +291,108 @@ TEST_F(ForceDelete, HeldFileStaysAndEverythingElseGoes)
     EXPECT_FALSE(exists(tree));
 }
 
-// Stands in for the listing of one folder of the tree, which Wine cannot be made
-// to refuse: the tree may hold anything there, so nothing of it may go.
-std::wstring g_unlistable;
-HANDLE WINAPI refuse_one_listing(LPCWSTR pattern, LPWIN32_FIND_DATAW found)
+// Fails the first listing call of the n-th folder listed (1: the root), as a
+// folder the system will not list: the call after a folder's look by handle.
+unsigned g_unlistable = 0;
+unsigned g_listings = 0;
+QV_os_call g_previous = QV_os_call::count;
+DWORD refuse_one_listing(QV_os_call call)
 {
-    if (g_unlistable != pattern)
-        return FindFirstFileW(pattern, found);
-    SetLastError(ERROR_ACCESS_DENIED);
-    return INVALID_HANDLE_VALUE;
+    bool listing = call == QV_os_call::file_info
+                   && (g_previous == QV_os_call::query_file || g_previous == QV_os_call::find_first);
+    g_previous = call;
+    return listing && ++g_listings == g_unlistable ? ERROR_ACCESS_DENIED : 0;
 }
+void ran(QV_os_call) {}
+const QV_os_probe REFUSE_ONE_LISTING{refuse_one_listing, ran};
 
-TEST_F(ForceDelete, TreeThatCannotBeListedWholeIsKept)
+// A folder that cannot be listed stays with everything in it, and the failure is
+// shown; the root's own listing refused keeps the whole tree.
+TEST_F(ForceDelete, FolderThatCannotBeListedStaysWhole)
 {
-    std::wstring tree = in_sandbox(L"tree");
-    CreateDirectoryW(tree.c_str(), nullptr);
-    CreateDirectoryW((tree + L"\\closed").c_str(), nullptr);
-    qv_write_file(tree + L"\\closed\\inside.txt");
-    qv_write_file(tree + L"\\beside.txt");
-    // The root named by itself, and a folder's listing, at either depth.
-    for (const std::wstring& unlistable : {tree, tree + L"\\*", tree + L"\\closed\\*"}) {
+    for (unsigned unlistable : {1u, 2u}) {
         for (bool gui : {false, true}) {
-            SCOPED_TRACE(testing::Message() << narrow(unlistable) << (gui ? " GUI" : " console"));
+            SCOPED_TRACE(testing::Message() << unlistable << (gui ? " GUI" : " console"));
+            std::wstring tree = in_sandbox(L"tree");
+            CreateDirectoryW(tree.c_str(), nullptr);
+            CreateDirectoryW((tree + L"\\closed").c_str(), nullptr);
+            qv_write_file(tree + L"\\closed\\inside.txt");
+            qv_write_file(tree + L"\\beside.txt");
             qv_captured_boxes().clear();
             qv_delete_trace_file();
-            g_unlistable = L"\\\\?\\" + unlistable;
-            qv_walk_find_first = refuse_one_listing;
+            g_unlistable = unlistable;
+            g_listings = 0;
+            g_previous = QV_os_call::count;
+            qv_os_probe = &REFUSE_ONE_LISTING;
             QV_stdout_capture out;
             EXPECT_TRUE(dx_shell_force_delete(gui, tree.c_str(), false));
-            qv_walk_find_first = qv_find_first_file;
+            qv_os_probe = nullptr;
             std::wstring failure = L"Failed to force delete " + tree + L"\n";
             EXPECT_EQ(gui ? "" : narrow(failure), out.text());
             EXPECT_EQ(gui ? std::vector<std::wstring>{L"Velmora Orrisguard|" + failure + L"|327696"}
                           : std::vector<std::wstring>{},
                       qv_captured_boxes());
-            EXPECT_TRUE(exists(tree + L"\\closed\\inside.txt") && exists(tree + L"\\beside.txt"));
+            EXPECT_TRUE(exists(tree + L"\\closed\\inside.txt"));
+            EXPECT_EQ(unlistable == 1, exists(tree + L"\\beside.txt"));
             EXPECT_NE(std::wstring::npos, qv_read_trace_text().find(L" as folder: 5\n"));
             EXPECT_EQ((std::vector<std::wstring>{L"invoke", L"encrypted", L"plaintext", L"folder", L"invoke"}),
                       trace_events());
+            qv_remove_tree(tree);
+        }
+    }
+}
+
+// Once the tree's folder is listed, its owner moves a listed folder away and puts
+// a folder from outside under the same name (with a link where the system can make
+// one: the faults suite does). Nothing of it goes, in either build, with the path
+// given in either form, and the failure is shown with the error of the entry that
+// stayed; the rest of the tree goes.
+std::wstring g_swap_in, g_swap_listed, g_swap_away, g_swap_outside;
+void swap_when_listed(const wchar_t* folder)
+{
+    if (g_swap_in != qv_plain_path(QV_string(folder)).c_str())
+        return;
+    EXPECT_TRUE(MoveFileW(g_swap_listed.c_str(), g_swap_away.c_str()));
+    EXPECT_TRUE(MoveFileW(g_swap_outside.c_str(), g_swap_listed.c_str()));
+}
+
+TEST_F(ForceDelete, FolderSwappedAfterTheListingKeepsWhatItHolds)
+{
+    std::wstring tree = in_sandbox(L"tree");
+    for (const wchar_t* prefix : {L"", L"\\\\?\\"}) {
+        for (bool gui : {false, true}) {
+            SCOPED_TRACE(testing::Message() << narrow(prefix) << (gui ? " GUI" : " console"));
+            CreateDirectoryW(tree.c_str(), nullptr);
+            CreateDirectoryW((tree + L"\\sub").c_str(), nullptr);
+            qv_write_file(tree + L"\\sub\\b.txt");
+            qv_write_file(tree + L"\\a.txt");
+            CreateDirectoryW(in_sandbox(L"outside").c_str(), nullptr);
+            CreateDirectoryW(in_sandbox(L"outside\\deeper").c_str(), nullptr);
+            for (int i = 0; i < 40; ++i)
+                qv_write_file(in_sandbox(L"outside\\keep" + std::to_wstring(i) + L".txt"));
+            qv_write_file(in_sandbox(L"outside\\deeper\\keep.txt"));
+            g_swap_in = tree;
+            g_swap_listed = tree + L"\\sub";
+            g_swap_away = in_sandbox(L"away");
+            g_swap_outside = in_sandbox(L"outside");
+            qv_captured_boxes().clear();
+            qv_delete_trace_file();
+            qv_delete_tree_listed = swap_when_listed;
+            QV_stdout_capture out;
+            EXPECT_TRUE(dx_shell_force_delete(gui, (prefix + tree).c_str(), false));
+            qv_delete_tree_listed = nullptr;
+            std::wstring failure = L"Failed to force delete " + std::wstring(prefix) + tree + L"\n";
+            EXPECT_EQ(gui ? "" : narrow(failure), out.text());
+            EXPECT_EQ(gui ? std::vector<std::wstring>{L"Velmora Orrisguard|" + failure + L"|327696"}
+                          : std::vector<std::wstring>{},
+                      qv_captured_boxes());
+            EXPECT_EQ(41u, qv_folder_entries(tree + L"\\sub").size());
+            EXPECT_TRUE(exists(tree + L"\\sub\\deeper\\keep.txt"));
+            EXPECT_TRUE(exists(in_sandbox(L"away\\b.txt")));
+            EXPECT_FALSE(exists(tree + L"\\a.txt"));
+            EXPECT_NE(std::wstring::npos, qv_read_trace_text().find(L" as folder: 1920\n"));
+            qv_remove_tree(tree);
+            qv_remove_tree(in_sandbox(L"away"));
         }
     }
 }
@@ -427,7 +493,7 @@ protected:
     void TearDown() override
     {
         dx_shell_admin_check = qv_is_local_admin;
-        dx_shell_execute = ShellExecuteW;
+        dx_shell_execute = qv_shell_execute;
         ForceDelete::TearDown();
     }
 };
