@@ -6,7 +6,7 @@
 # result's bytes; Ctrl+C sent to the console stops the work with the system's
 # text for a cancelled operation; under the display, the dialog's Cancel stops it.
 # Then the commands themselves: a collect of a large trace on a console and
-# redirected, and a collect and a blind copy stopped by Cancel and by Ctrl+C
+# redirected, and a collect, a blind copy and a force delete stopped by Cancel and by Ctrl+C
 # (through progress_command, which slows their steps), each leaving things as
 # they were.
 #
@@ -93,24 +93,32 @@ CANCELS=(
     "collect console"
     "copy gui"
     "copy console"
+    "delete gui"
+    "delete console"
 )
 prepare() {  # <case folder>
     mkdir -p "$1/tmp" "$1/out"
     cat "$WORK/chunk" "$WORK/chunk" "$WORK/chunk" "$WORK/chunk" >"$1/tmp/TraceFile.qv"
     head -c 16777216 /dev/urandom >"$1/source.bin"
     echo "the older destination" >"$1/out/destination.bin"
+    mkdir -p "$1/out/tree/inner"
+    for i in $(seq 20); do echo "$i" >"$1/out/tree/f$i.txt"; echo "$i" >"$1/out/tree/inner/g$i.txt"; done
 }
 operands() {  # <command> <case folder, Windows form>
     case $1 in
         collect) echo "'$2\\out\\trace.cab' '$2\\tmp'" ;;
         copy) echo "'$2\\source.bin' '$2\\out\\destination.bin'" ;;
+        delete) echo "'$2\\out\\tree'" ;;
     esac
 }
 left_as_it_was() {  # <command> <case folder> <label>
-    local extra
+    local extra left
+    left=$(find "$2/out/tree" -type f 2>/dev/null | wc -l)
+    [ "$1" = delete ] && { [ "$left" -gt 0 ] && [ "$left" -lt 40 ] || fail "$3: $left of 40 files stay"; }
+    [ "$1" = delete ] || [ "$left" -eq 40 ] || fail "$3: the tree beside changed"
     case $1 in
-        collect) extra=$(ls -A "$2/out" | grep -v '^destination\.bin$'; ls -A "$2/tmp" | grep -v '^TraceFile\.qv$') ;;
-        copy) extra=$(ls -A "$2/out" | grep -v '^destination\.bin$') ;;
+        collect) extra=$(ls -A "$2/out" | grep -v '^destination\.bin$\|^tree$'; ls -A "$2/tmp" | grep -v '^TraceFile\.qv$') ;;
+        copy | delete) extra=$(ls -A "$2/out" | grep -v '^destination\.bin$\|^tree$') ;;
     esac
     [ -z "$extra" ] || fail "$3: left behind: $extra"
     [ "$(cat "$2/out/destination.bin")" = "the older destination" ] || fail "$3: the older destination changed"
@@ -132,6 +140,8 @@ for row in "${CANCELS[@]}"; do
     fi
     [ "$command" = collect ] && ! grep -aq 'Failed to gather user mode trace files!' "$case_dir.log" \
         && fail "$row: no collect failure text: $(cat -v "$case_dir.log")"
+    [ "$command" = delete ] && ! grep -aq 'Failed to force delete ' "$case_dir.log" \
+        && fail "$row: no force delete failure text: $(cat -v "$case_dir.log")"
     left_as_it_was "$command" "$case_dir" "$row"
 done
 

@@ -1,10 +1,11 @@
-// progress_command <collect|copy> <gui|console> <ms a step> [--press-cancel] [--ctrl-c-at <step>]
+// progress_command <collect|copy|delete> <gui|console> <ms a step> [--press-cancel] [--ctrl-c-at <step>]
 //                  <operands...>
 //
 // Runs one long command of the program in this process, as its dispatcher does
 // (inside a COM scope), with every progress step slowed by the given ms, so that
 // a short run lasts seconds: collect <cabinet> <temporary folder> (the user trace
-// file is read from the temporary folder given), copy <source> <destination>.
+// file is read from the temporary folder given), copy <source> <destination>,
+// delete <path> (as the elevated run does, not asking for elevation).
 // --ctrl-c-at sends Ctrl+C to its own console before that step, as a person at
 // the console would. --press-cancel (gui) waits for the progress dialog, presses
 // its Cancel as a person would, then answers the box the command shows; it writes
@@ -71,6 +72,8 @@ bool run(const std::wstring& command, bool gui, wchar_t** operands)
         dx_shell_collect_user_mode_trace(gui, operands[0]);
     } else if (command == L"copy") {
         dx_shell_blind_copy(gui, QV_path(operands[0]), QV_path(operands[1]));
+    } else if (command == L"delete") {
+        dx_shell_force_delete(gui, operands[0], true);
     } else {
         return false;
     }
@@ -84,7 +87,7 @@ int main()
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (!argv || argc < 6) {
-        std::fputs("usage: progress_command <collect|copy> <gui|console> <ms> [options] <operands...>\n", stderr);
+        std::fputs("usage: progress_command <collect|copy|delete> <gui|console> <ms> [options] <operands...>\n", stderr);
         return 2;
     }
     bool gui = std::wcscmp(argv[2], L"gui") == 0;
@@ -97,7 +100,7 @@ int main()
         else if (std::wcscmp(argv[at], L"--ctrl-c-at") == 0 && at + 1 < argc)
             g_ctrl_c_at = _wtoi(argv[++at]);
     }
-    if (argc - at < 2)
+    if (argc - at < 1)
         return 2;
     CoInitialize(nullptr);
     qv_progress_step_delay = slow_step;
