@@ -6,6 +6,8 @@
 #include "trace/qv_trace.h"
 
 #include <cwchar>
+#include <memory>
+#include <new>
 
 namespace {
 
@@ -38,44 +40,100 @@ bool name_taken(DWORD error)
     return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
 }
 
-// The whole copy under a temporary name of its own; 0 or the copy's error, with
-// nothing left behind on failure.
-DWORD copy_to_temporary(const QV_path& source, const QV_path& destination, QV_path& temporary)
+// Bytes move in blocks this large: a step of the progress per block, and as fast
+// as the system's own copy.
+constexpr DWORD COPY_BLOCK = 1 << 20;
+
+// What the copy gives the new file of its source: its attributes and times.
+struct Source_facts {
+    FILE_BASIC_INFO basic{};
+    ULONGLONG size = 0;
+};
+
+bool source_facts(HANDLE source, Source_facts& facts)
 {
-    QV_path from = qv_extended_path(source);
-    // Exclusive: a file of that name belongs to someone else and is left alone.
-    temporary = qv_take_temporary_name_beside(destination, [&from](const QV_path& name) {
-        if (qv_copy_file(from.c_str(), name.c_str(), TRUE))
-            return true;
-        DWORD error = GetLastError();
-        if (!name_taken(error)) {
-            remove_temporary(name);  // a partial copy the failed call left
-            SetLastError(error);
-        }
+    FILE_STANDARD_INFO standard{};
+    if (!qv_file_info(source, FileBasicInfo, &facts.basic, sizeof facts.basic)
+        || !qv_file_info(source, FileStandardInfo, &standard, sizeof standard))
         return false;
-    });
-    return temporary.has_text() ? 0 : GetLastError();
+    facts.size = static_cast<ULONGLONG>(standard.EndOfFile.QuadPart);
+    facts.basic.ChangeTime.QuadPart = 0;  // 0: the system keeps its own
+    return true;
 }
 
-// The copy's bytes reach the disk before its rename can, so no power cut leaves
-// the name on a file whose data never arrived. A read-only copy (the source's
-// attribute came with it) is opened for writing once that attribute is cleared,
-// and gets it back through the handle, before the flush.
-DWORD flush_temporary(const QV_path& temporary)
+// Every byte of source into copy, one progress step a block; 0, the failed
+// call's error, or ERROR_CANCELLED when the progress was stopped.
+DWORD copy_bytes(HANDLE source, HANDLE copy, ULONGLONG total, QV_progress* progress)
 {
-    DWORD attributes = qv_get_file_attributes(temporary.c_str());
-    bool read_only = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
-    if (read_only && !qv_set_file_attributes(temporary.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY))
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[COPY_BLOCK]);
+    if (!buffer)
+        return ERROR_NOT_ENOUGH_MEMORY;
+    for (ULONGLONG done = 0;;) {
+        DWORD got = 0;
+        if (!qv_read_file(source, buffer.get(), COPY_BLOCK, &got, nullptr))
+            return GetLastError();
+        if (got == 0)
+            return 0;
+        DWORD written = 0;
+        if (!qv_write_file(copy, buffer.get(), got, &written, nullptr))
+            return GetLastError();
+        if (written != got)
+            return ERROR_WRITE_FAULT;
+        done += got;
+        if (progress && progress->step(done, total) == ERROR_CANCELLED)
+            return ERROR_CANCELLED;
+    }
+}
+
+// The bytes, then the source's attributes and times through the handle (a
+// read-only attribute set only now, so it never refuses the writes), then the
+// flush: the copy's bytes reach the disk before its rename can, so no power cut
+// leaves the name on a file whose data never arrived.
+DWORD fill_copy(HANDLE source, HANDLE copy, Source_facts& facts, QV_progress* progress)
+{
+    if (DWORD error = copy_bytes(source, copy, facts.size, progress))
+        return error;
+    if (!qv_set_file_info(copy, FileBasicInfo, &facts.basic, sizeof facts.basic))
         return GetLastError();
-    QV_file file(qv_create_file(temporary.c_str(), GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
+    if (qv_flush_file(copy))
+        return 0;
+    DWORD error = GetLastError();
+    qv_trace_failed_call(REPLACE, L"FlushFileBuffers", L"the temporary copy");
+    return error;
+}
+
+// Opened as the system's copy opens a source: other readers and a deletion are let in.
+QV_file open_source(const QV_path& source)
+{
+    return QV_file(qv_create_file(qv_extended_path(source).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+}
+
+// The whole copy, flushed, under a temporary name of its own; 0 or the copy's
+// error, with nothing left behind on failure.
+DWORD copy_to_temporary(const QV_path& source, const QV_path& destination, QV_progress* progress, QV_path& temporary)
+{
+    QV_file from = open_source(source);
+    Source_facts facts;
+    if (!from || !source_facts(from.get(), facts))
         return GetLastError();
-    FILE_BASIC_INFO basic{};  // times of 0 stay as they are
-    basic.FileAttributes = attributes;
-    if (read_only && !qv_set_file_info(file.get(), FileBasicInfo, &basic, sizeof basic))
+    DWORD created_attributes = facts.basic.FileAttributes & ~FILE_ATTRIBUTE_READONLY;
+    QV_file copy;
+    // Exclusive: a file of that name belongs to someone else and is left alone.
+    temporary = qv_take_temporary_name_beside(destination, [&](const QV_path& name) {
+        copy.reset(qv_create_file(name.c_str(), GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, 0, nullptr, CREATE_NEW,
+                                  created_attributes ? created_attributes : FILE_ATTRIBUTE_NORMAL, nullptr));
+        return copy.valid();
+    });
+    if (!temporary.has_text())
         return GetLastError();
-    return qv_flush_file(file.get()) ? 0 : GetLastError();
+    DWORD error = fill_copy(from.get(), copy.get(), facts, progress);
+    copy.reset();
+    if (error) {
+        remove_temporary(temporary);
+        SetLastError(error);
+    }
+    return error;
 }
 
 } // namespace
@@ -103,21 +161,15 @@ QV_path qv_take_temporary_name_beside(const QV_path& path, const std::function<b
 }
 
 DWORD qv_copy_file_replacing(const QV_path& source, const QV_path& destination,
-                             const std::function<void()>& before_replace)
+                             const std::function<void()>& before_replace, QV_progress* progress)
 {
     qv_trace_enter(REPLACE, 0);
     QV_path to = qv_extended_path(destination);
     if (is_folder(to))
         return ERROR_ACCESS_DENIED;
     QV_path temporary;
-    if (DWORD error = copy_to_temporary(source, destination, temporary))
+    if (DWORD error = copy_to_temporary(source, destination, progress, temporary))
         return error;
-    if (DWORD error = flush_temporary(temporary)) {
-        SetLastError(error);
-        qv_trace_failed_call(REPLACE, L"FlushFileBuffers", temporary.c_str());
-        remove_temporary(temporary);
-        return error;
-    }
     if (before_replace)
         before_replace();
     // One rename, written through: the name moves from the old file to the new one

@@ -3,12 +3,13 @@
 // old file nor the whole new one.
 
 #include "base/qv_path.h"
+#include "base/qv_progress.h"
 
 #include <windows.h>
 
 #include <functional>
 
-// Copies source (CopyFileW: contents, attributes and times) to destination so that
+// Copies source (as CopyFileW does: contents, attributes and times) to destination so that
 // destination names the whole old file (or nothing, if it named nothing) until the
 // copy is complete and the whole new file from then on, also when the process is
 // killed half-way or the power fails; a partial copy never appears under
@@ -17,7 +18,9 @@
 // disk (FlushFileBuffers), and the file then takes destination's place in one
 // rename (MoveFileExW with MOVEFILE_REPLACE_EXISTING and MOVEFILE_WRITE_THROUGH). Both paths are absolute; any name
 // and path length the system accepts works. before_replace, when given, runs once
-// the copy is complete, just before the rename.
+// the copy is complete, just before the rename. progress, when given, is told the
+// bytes copied after every block; once it is stopped the copy ends at its next
+// block with ERROR_CANCELLED, as any failure does.
 //
 // Returns 0 or the Win32 error of the step that failed. On failure destination is
 // as it was and the temporary file is gone; a removal that fails is traced with
@@ -25,7 +28,7 @@
 // ERROR_ACCESS_DENIED, as a copy onto it gives. A process killed half-way leaves its
 // temporary file beside destination, never a partial destination.
 DWORD qv_copy_file_replacing(const QV_path& source, const QV_path& destination,
-                             const std::function<void()>& before_replace = {});
+                             const std::function<void()>& before_replace = {}, QV_progress* progress = nullptr);
 
 // A free-looking name for a temporary file of this process beside path (absolute):
 // "~qv<process id>-<n>.tmp" in path's folder, short so that it fits wherever path's

@@ -111,6 +111,7 @@ bool set_attributes(HANDLE file, DWORD attributes)
 
 class Removal {
 public:
+    explicit Removal(QV_progress* progress) : progress_(progress) {}
     DWORD run(const QV_string& root, QV_string* stayed_path);
 
 private:
@@ -122,6 +123,7 @@ private:
     DWORD list(HANDLE folder, std::vector<Entry>& entries);
     DWORD remove(HANDLE checked, const Entry& seen);
     DWORD dispose(HANDLE file);
+    void removed_or_stays(DWORD error);
     void stay(DWORD error);
 
     std::wstring path_;          // the current entry's plain path
@@ -130,6 +132,9 @@ private:
     DWORD error_ = ERROR_SUCCESS;
     std::wstring stayed_;
     bool posix_ = true;  // until the system turns the POSIX disposition down
+    QV_progress* progress_;
+    ULONGLONG removed_ = 0;
+    std::wstring root_;  // plain: what stays when the removal is stopped
 };
 
 DWORD Removal::run(const QV_string& root, QV_string* stayed_path)
@@ -145,6 +150,7 @@ DWORD Removal::run(const QV_string& root, QV_string* stayed_path)
 void Removal::start(const QV_string& root)
 {
     path_ = without_trailing_separators(qv_plain_path(root).c_str());
+    root_ = path_;
     std::wstring long_path = without_trailing_separators(qv_extended_path(root).c_str());
     if (path_.empty() || long_path.find_first_of(L"*?", 4) != std::wstring::npos)
         return stay(ERROR_INVALID_NAME);  // a pattern would look up another entry
@@ -161,8 +167,7 @@ void Removal::start(const QV_string& root)
         return stay(error);
     if (is_folder(seen.attributes))
         return enter(static_cast<QV_file&&>(handle), seen);
-    if (DWORD removed = remove(handle.get(), seen))
-        stay(removed);
+    removed_or_stays(remove(handle.get(), seen));
 }
 
 // One entry of the innermost folder, or leaving it once all were visited.
@@ -198,8 +203,7 @@ void Removal::visit(const Entry& listed)
         return stay(ERROR_NOT_A_REPARSE_POINT);  // the system opened what the link points to
     if (folder)
         return enter(static_cast<QV_file&&>(handle), seen);
-    if (DWORD error = remove(handle.get(), seen))
-        stay(error);
+    removed_or_stays(remove(handle.get(), seen));
 }
 
 // The folder is listed whole before any of its entries is opened.
@@ -225,8 +229,7 @@ void Removal::leave()
             stack_.back().kept = true;
         return;
     }
-    if (DWORD error = remove(top.handle.get(), top.self))
-        stay(error);
+    removed_or_stays(remove(top.handle.get(), top.self));
 }
 
 // Every entry of the folder, through its handle; any failure but the end of the
@@ -282,6 +285,22 @@ DWORD Removal::dispose(HANDLE file)
                                                                            : last_error_or(ERROR_ACCESS_DENIED);
 }
 
+// A removal is a step of the progress; a stop there ends the walk, leaving every
+// folder still entered, and what is in them, where it is.
+void Removal::removed_or_stays(DWORD error)
+{
+    if (error != ERROR_SUCCESS)
+        return stay(error);
+    if (!progress_)
+        return;
+    bool stop = progress_->step(++removed_) == ERROR_CANCELLED;
+    if (!stop || stack_.empty())  // the root itself went last: nothing stays
+        return;
+    stack_.clear();
+    error_ = ERROR_CANCELLED;
+    stayed_ = root_;
+}
+
 // The entry at path_ stays; so does the folder that holds it.
 void Removal::stay(DWORD error)
 {
@@ -295,10 +314,10 @@ void Removal::stay(DWORD error)
 
 } // namespace
 
-DWORD qv_delete_tree(const QV_string& root, QV_string* stayed_path) noexcept
+DWORD qv_delete_tree(const QV_string& root, QV_string* stayed_path, QV_progress* progress) noexcept
 {
     try {
-        return Removal().run(root, stayed_path);
+        return Removal(progress).run(root, stayed_path);
     } catch (const std::bad_alloc&) {
         return ERROR_NOT_ENOUGH_MEMORY;
     }

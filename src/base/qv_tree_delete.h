@@ -5,6 +5,7 @@
 // anywhere (a folder swapped for a link between the two). Everything here acts
 // through the handle it checked.
 
+#include "base/qv_progress.h"
 #include "base/qv_string.h"
 
 #include <windows.h>
@@ -43,7 +44,12 @@
 // folder listed; ERROR_NOT_A_REPARSE_POINT for a link the system cannot open as
 // itself; ERROR_INVALID_NAME for a root that holds a pattern character. stayed_path,
 // when given, then names that entry in plain form; it is left untouched on success.
-DWORD qv_delete_tree(const QV_string& root, QV_string* stayed_path = nullptr) noexcept;
+//
+// progress, when given, is told the count of entries removed after each removal.
+// Once it is stopped the removal ends there: what was removed is gone, the rest
+// stays, and the answer is ERROR_CANCELLED with stayed_path naming the root.
+DWORD qv_delete_tree(const QV_string& root, QV_string* stayed_path = nullptr,
+                     QV_progress* progress = nullptr) noexcept;
 
 // Test seam, null in the product: called with the plain path of each folder once
 // it is listed through its handle, before any of its entries is opened, so that a

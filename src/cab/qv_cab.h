@@ -6,6 +6,7 @@
 // Files added are kept in temporary files until flush writes the archive; a
 // writer released without a successful flush leaves no archive behind.
 
+#include "base/qv_progress.h"
 #include "base/qv_unique.h"
 
 class QV_cab {
@@ -31,6 +32,11 @@ public:
     // under (the first free "name (n)" beside the destination when that was taken
     // meanwhile: an existing file is never replaced by flush).
     virtual const wchar_t* archive_path() const = 0;
+    // From now on progress (when not null) is told the bytes of the sources read
+    // so far, against total, after each block the library reads of them. Once
+    // progress is stopped the next read fails: the file being added is not taken
+    // in and flush fails, leaving no archive, as after any failed read.
+    virtual void report_progress(QV_progress* progress, ULONGLONG total) = 0;
     void release() { delete this; }
 
     // A writer for destination, or null when the destination's folder cannot be

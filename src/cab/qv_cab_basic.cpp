@@ -6,6 +6,7 @@
 #include "cab/qv_cab_callbacks.h"
 #include "trace/qv_trace.h"
 
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -147,10 +148,31 @@ FNFCIGETNEXTCABINET(QV_cab_basic::refuse_next_cabinet)
 
 FNFCIREAD(QV_cab_basic::read_file)
 {
+    QV_cab_basic* writer = writer_of(pv);
     UINT count = qv_cab_read(hf, memory, cb, err, pv);
+    if (count != static_cast<UINT>(-1) && writer->source_read_stopped(hf, count)) {
+        *err = EINTR;
+        count = static_cast<UINT>(-1);
+    }
     if (count == static_cast<UINT>(-1))
-        writer_of(pv)->read_failed = true;
+        writer->read_failed = true;
     return count;
+}
+
+void QV_cab_basic::report_progress(QV_progress* reporter, ULONGLONG total)
+{
+    progress = reporter;
+    progress_total = total;
+    source_bytes_read = 0;
+}
+
+// Scratch files the library reads back are no part of the progress.
+bool QV_cab_basic::source_read_stopped(INT_PTR descriptor, UINT count)
+{
+    if (progress == nullptr || !qv_cab_is_source(descriptor))
+        return false;
+    source_bytes_read += count;
+    return progress->step(source_bytes_read, progress_total) == ERROR_CANCELLED;
 }
 
 bool QV_cab_basic::add_file(const wchar_t* source, const wchar_t* name_in_cabinet)

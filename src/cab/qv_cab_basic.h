@@ -53,6 +53,7 @@ public:
     bool add_open_file(HANDLE source, const wchar_t* shown_as, const wchar_t* name_in_cabinet) override;
     bool flush() override;
     const wchar_t* archive_path() const override { return final_path.c_str(); }
+    void report_progress(QV_progress* progress, ULONGLONG total) override;
 
     bool is_open() const { return fci_context.valid(); }
     // The library's error record of the last failure; for diagnosis only.
@@ -67,8 +68,10 @@ private:
     static FNFCIDELETE(delete_file);
     static FNFCIGETNEXTCABINET(refuse_next_cabinet);
     // The read callback, noting a failed read: the library takes it for the end of
-    // the file and would store the member cut short.
+    // the file and would store the member cut short. A read of a source is a step
+    // of the progress, and fails once the progress is stopped.
     static FNFCIREAD(read_file);
+    bool source_read_stopped(INT_PTR descriptor, UINT count);
     // The open-information callback, with the room left in the current folder.
     static FNFCIGETOPENINFO(open_source);
     bool make_room(__int64 size);
@@ -87,4 +90,7 @@ private:
     __int64 folder_bytes = 0;          // uncompressed bytes in the current folder
     QV_cab_source_part last_part;      // what the last open took of its source
     HANDLE held_source = nullptr;      // the open source add_open_file is adding
+    QV_progress* progress = nullptr;   // told of the sources' bytes read, when set
+    ULONGLONG progress_total = 0;
+    ULONGLONG source_bytes_read = 0;
 };

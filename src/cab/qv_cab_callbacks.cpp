@@ -377,6 +377,12 @@ FNFCISTATUS(qv_cab_status)
     return cb2 > static_cast<ULONG>(LONG_MAX) ? LONG_MAX : static_cast<long>(cb2);
 }
 
+bool qv_cab_is_source(INT_PTR descriptor)
+{
+    Source_window window;
+    return window_of(static_cast<int>(descriptor), &window);
+}
+
 bool qv_cab_source_readable(const char* name, __int64* size)
 {
     QV_file file = open_source(name);

@@ -59,6 +59,10 @@ INT_PTR qv_cab_open_source(const char* name, USHORT* date, USHORT* time, USHORT*
 INT_PTR qv_cab_open_held_source(HANDLE source, USHORT* date, USHORT* time, USHORT* attributes, int* err,
                                 __int64 room, QV_cab_source_part* part);
 
+// Whether descriptor is a source the library reads (not the cabinet or a
+// scratch file).
+bool qv_cab_is_source(INT_PTR descriptor);
+
 // Marks descriptor, just opened for the library outside these callbacks, as a
 // file the library writes: its reads and seeks reach the whole file, whatever an
 // earlier file of the same number (closed without the close callback) left.

@@ -6,6 +6,7 @@
 
 #include "base/qv_file_replace.h"
 #include "base/qv_os.h"
+#include "base/qv_progress.h"
 #include "base/qv_unique.h"
 #include "shell/dx_driver_com.h"
 #include "shell/dx_shell_system_error.h"
@@ -174,7 +175,7 @@ DWORD copy_file(const QV_path& from, const QV_path& to)
 // The plain pair: the copy takes the destination's place in one step. The driver's
 // suffixed destination, which goes before a copy onto the plain name, goes only
 // once the new copy is complete, so a copy that fails leaves both names as they were.
-DWORD copy_plain(const Blind_copy_names& names)
+DWORD copy_plain(const Blind_copy_names& names, QV_progress& progress)
 {
     // Onto the source itself: the system refuses that copy, and the refusal is reported.
     if (same_path(names.source, names.destination) || same_file(names.destination, names.source))
@@ -183,7 +184,7 @@ DWORD copy_plain(const Blind_copy_names& names)
         const QV_path& old = names.destination_suffixed;
         if (old.exists() && may_remove(old, names.source, names.source))
             qv_delete_file(qv_extended_path(old).c_str());
-    });
+    }, &progress);
 }
 
 // The suffixed pair is the driver's: its names are only tested, deleted and copied
@@ -225,7 +226,12 @@ void dx_shell_blind_copy(bool gui, const QV_path& source, const QV_path& destina
     }
     bool offered_suffixed = offered == ERROR_SUCCESS;
     QV_path kept_as;
-    DWORD code = offered_suffixed ? copy_suffixed(names, distinct, kept_as) : copy_plain(names);
+    QV_progress progress(gui, QV_progress_unit::bytes,
+                         QV_stringf(L"Copying %s", names.source.file_name().c_str()).c_str());
+    DWORD code = offered_suffixed ? copy_suffixed(names, distinct, kept_as) : copy_plain(names, progress);
+    // The line or the dialog goes before any report; a stop shows as the
+    // failure of the copy, in the system's words for a cancelled operation.
+    progress.end();
     if (code != 0) {
         report_copy_failure(gui, code, names.destination, kept_as);
         return;

@@ -2,12 +2,17 @@
 // cabinet, never overwriting an existing archive.
 
 #include "base/qv_exact_file.h"
+#include "base/qv_os.h"
+#include "base/qv_progress.h"
+#include "base/qv_system_message.h"
 #include "cab/qv_cab.h"
 #include "shell/dx_shell_commands.h"
 #include "shell/dx_shell_output.h"
+#include "shell/dx_shell_system_error.h"
 #include "shell/dx_shell_trace_files.h"
 #include "trace/qv_trace.h"
 
+#include <iterator>
 #include <string>
 
 namespace {
@@ -43,35 +48,76 @@ const wchar_t* left_out_because(DWORD error)
     return L"it cannot be opened";
 }
 
-// Adds a trace file only when it is the plain, single-link file of its name
-// directly in its folder, and reads it through the handle that was checked: a
-// link or a second name planted there could hand the archive another user's file.
-bool add_trace_file(QV_cab& writer, const QV_path& path, const wchar_t* name_in_cabinet)
+// A trace file opened for the archive; file is not open when it stays out.
+struct Trace_source {
+    QV_path path;
+    const wchar_t* name_in_cabinet;
+    QV_file file;
+};
+
+// Opens a trace file only when it is the plain, single-link file of its name
+// directly in its folder; the archive reads it through the handle that was
+// checked: a link or a second name planted there could hand the archive another
+// user's file.
+Trace_source open_trace_file(const QV_path& path, const wchar_t* name_in_cabinet)
 {
     bool created = false;
-    QV_file file = qv_open_exact_file(path.parent().c_str(), path.file_name().c_str(), TRACE_SOURCE, &created);
-    if (!file) {
+    Trace_source source{path, name_in_cabinet,
+                        qv_open_exact_file(path.parent().c_str(), path.file_name().c_str(), TRACE_SOURCE, &created)};
+    if (!source.file) {
         DWORD error = GetLastError();
         qv_trace_printf(L"dx_shell_collect_user_mode_trace", L"%s is left out of the archive: %s (error %lu)\n",
                         path.c_str(), left_out_because(error), error);
-        return false;
     }
-    return writer.add_open_file(file.get(), path.c_str(), name_in_cabinet);
+    return source;
+}
+
+// The bytes the archive is to read: the sizes the sources have now.
+ULONGLONG total_size(const Trace_source* sources, size_t count)
+{
+    ULONGLONG total = 0;
+    for (size_t i = 0; i < count; ++i) {
+        FILE_STANDARD_INFO standard{};
+        if (sources[i].file && qv_file_info(sources[i].file.get(), FileStandardInfo, &standard, sizeof standard))
+            total += static_cast<ULONGLONG>(standard.EndOfFile.QuadPart);
+    }
+    return total;
 }
 
 // Either trace file may be missing, not both: an archive without files is no
 // archive any reader takes. On success cabinet names where the archive went.
-bool gather(QV_path& cabinet)
+// The progress is told of the bytes read; a stop leaves no archive.
+bool gather(QV_path& cabinet, QV_progress& progress)
 {
     QV_cab_owner writer(QV_cab::create(cabinet.c_str(), false, true));
     if (!writer)
         return false;
-    bool added = add_trace_file(*writer.get(), dx_shell_system_trace_file(), L"SysTraceFile.qv");
-    added = add_trace_file(*writer.get(), dx_shell_user_trace_file(), L"UsrTraceFile.qv") || added;
-    bool flushed = added && writer->flush();
+    Trace_source sources[] = {open_trace_file(dx_shell_system_trace_file(), L"SysTraceFile.qv"),
+                              open_trace_file(dx_shell_user_trace_file(), L"UsrTraceFile.qv")};
+    writer->report_progress(&progress, total_size(sources, std::size(sources)));
+    bool added = false;
+    for (const Trace_source& source : sources) {
+        if (source.file && !progress.stopped())
+            added = writer->add_open_file(source.file.get(), source.path.c_str(), source.name_in_cabinet) || added;
+    }
+    bool flushed = added && !progress.stopped() && writer->flush();
     if (flushed)
         cabinet = writer->archive_path();
     return flushed;
+}
+
+// A stop asked for by the person at the machine: the failure, then the system's
+// words for a cancelled operation.
+void report_cancelled(bool gui)
+{
+    QV_local system_text = qv_system_message(ERROR_CANCELLED);
+    auto* text = static_cast<const wchar_t*>(system_text.get());
+    if (gui) {
+        dx_shell_notice_box((QV_string(FAILED_GUI) + L"\n\n" + (text ? text : L"")).c_str());
+        return;
+    }
+    dx_shell_write_console(FAILED_CONSOLE);
+    dx_shell_report_system_error(false, ERROR_CANCELLED, L"%08x\n");
 }
 
 void report(bool gui, bool gathered, QV_path& cabinet)
@@ -97,5 +143,12 @@ void report(bool gui, bool gathered, QV_path& cabinet)
 void dx_shell_collect_user_mode_trace(bool gui, const wchar_t* cabinet_path)
 {
     QV_path cabinet = cabinet_name(cabinet_path);
-    report(gui, gather(cabinet), cabinet);
+    QV_progress progress(gui, QV_progress_unit::bytes, L"Gathering the user mode trace files");
+    bool gathered = gather(cabinet, progress);
+    // The line or the dialog goes before the report, the box in particular.
+    progress.end();
+    if (!gathered && progress.stopped())
+        report_cancelled(gui);
+    else
+        report(gui, gathered, cabinet);
 }

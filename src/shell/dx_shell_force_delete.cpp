@@ -10,6 +10,8 @@
 #include "base/qv_message_box.h"
 #include "base/qv_os.h"
 #include "base/qv_path.h"
+#include "base/qv_progress.h"
+#include "base/qv_system_message.h"
 #include "base/qv_tree_delete.h"
 #include "trace/qv_trace.h"
 
@@ -62,11 +64,11 @@ bool give_up(const wchar_t* path, DWORD error)
 // system opens them as themselves, nothing outside the path touched whatever
 // changes in the tree meanwhile. Every entry that can go goes; the first that
 // stayed is named, and its error is the attempt's.
-bool delete_tree(const wchar_t* path)
+bool delete_tree(const wchar_t* path, QV_progress& progress)
 {
     QV_path full = is_extended(path) ? QV_path(path) : QV_path(path).full_path();
     QV_string stayed;
-    DWORD error = qv_delete_tree(full, &stayed);
+    DWORD error = qv_delete_tree(full, &stayed, &progress);
     if (error == ERROR_SUCCESS)
         return true;
     qv_trace_printf(FORCE_DELETE, L"Failed to force delete %s: %s stays: %d\n", path, stayed.c_str(),
@@ -75,18 +77,39 @@ bool delete_tree(const wchar_t* path)
 }
 
 // The three attempts in order; the first that works ends them.
-bool delete_exempted(const wchar_t* path)
+bool delete_exempted(const wchar_t* path, QV_progress& progress)
 {
     return delete_file(QV_string(path) + ENCRYPTED_SUFFIX, path, L"encrypted file")
-           || delete_file(QV_string(path), path, L"plaintext file") || delete_tree(path);
+           || delete_file(QV_string(path), path, L"plaintext file") || delete_tree(path, progress);
+}
+
+// A removal stopped by the person at the machine: the failure text names what
+// stays, followed by the system's words for a cancelled operation.
+void report_cancelled(bool gui, const wchar_t* path)
+{
+    QV_local system_text = qv_system_message(ERROR_CANCELLED);
+    auto* text = static_cast<const wchar_t*>(system_text.get());
+    QV_string failure = QV_string(L"Failed to force delete ") + path + L"\n";
+    if (gui) {
+        qv_error_box(QV_string(failure.narrow()) + (text ? text : L""), QV_PRODUCT_CAPTION, nullptr, nullptr);
+        return;
+    }
+    report(gui, failure.narrow());
+    dx_shell_write_error_oem(text ? text : L"");
 }
 
 void delete_as_admin(bool gui, const wchar_t* path)
 {
     dx_dc_invoke_command(gui, L"exempt_current_process", nullptr);
-    bool deleted = delete_exempted(path);
+    QV_progress progress(gui, QV_progress_unit::entries, (QV_string(L"Removing ") + path).c_str());
+    bool deleted = delete_exempted(path, progress);
+    progress.end();  // before any report, the box in particular
     dx_dc_invoke_command(gui, L"unexempt_current_process", nullptr);
-    if (!deleted)
+    if (deleted)
+        return;
+    if (progress.stopped())
+        report_cancelled(gui, path);
+    else
         report_failure(gui, path);
 }
 

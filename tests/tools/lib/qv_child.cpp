@@ -1,7 +1,9 @@
 #include "qv_child.h"
+#include "qv_box_watch.h"
 
 #include "base/qv_command_line.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <set>
 
@@ -97,6 +99,12 @@ std::vector<HWND> qv_find_boxes(DWORD pid, const wchar_t* caption)
 {
     BoxSearch search{pid, caption, {}};
     EnumWindows(collect_box, reinterpret_cast<LPARAM>(&search));
+    // The progress dialog is a #32770 dialog with the product's caption too, and
+    // no box: it stays up until the work ends, and its OK would do nothing.
+    std::vector<HWND> progress = qv_find_progress_dialogs(pid);
+    std::erase_if(search.found, [&progress](HWND window) {
+        return std::find(progress.begin(), progress.end(), window) != progress.end();
+    });
     return search.found;
 }
 

@@ -46,8 +46,8 @@ std::wstring qv_sibling_path(const wchar_t* file_name);
 // Text of the dialog's static control, the one that holds a message box's text.
 std::wstring qv_box_text(HWND dialog);
 
-// The visible message boxes (#32770 dialogs) of process pid; with a caption, only
-// the boxes that carry it.
+// The visible message boxes (#32770 dialogs) of process pid, never its progress
+// dialogs (qv_find_progress_dialogs); with a caption, only the boxes that carry it.
 std::vector<HWND> qv_find_boxes(DWORD pid, const wchar_t* caption = nullptr);
 
 // Reads a box's caption, text and style, then presses OK.

@@ -15,6 +15,7 @@ public:
     bool add_open_file(HANDLE, const wchar_t*, const wchar_t*) override { return false; }
     bool flush() override { return false; }
     const wchar_t* archive_path() const override { return L""; }
+    void report_progress(QV_progress*, ULONGLONG) override {}
 
 private:
     int& ended_;
