@@ -187,14 +187,15 @@ bool hold_folder(const QV_trace_text& path)
 }
 
 // The trace file in the temporary folder, opened or created there. A held folder
-// that refuses is looked up once more: it may have been removed or moved since.
+// that refuses is looked up once more: it may have been removed or moved since. A
+// file held by a writer outside our lock says nothing of the folder: no new look.
 QV_file open_trace_file(const QV_trace_text& folder_path, bool* created)
 {
     bool fresh = folder_fresh(folder_path);
     if (!fresh && !hold_folder(folder_path))
         return QV_file();
     QV_file file = qv_open_exact_file(g_temp_folder.folder, FILE_NAME, TRACE_FILE_OPEN, created, &g_trace_file_memo);
-    if (file || !fresh || !hold_folder(folder_path))
+    if (file || !fresh || GetLastError() == ERROR_SHARING_VIOLATION || !hold_folder(folder_path))
         return file;
     return qv_open_exact_file(g_temp_folder.folder, FILE_NAME, TRACE_FILE_OPEN, created, &g_trace_file_memo);
 }
@@ -207,11 +208,12 @@ void write_bytes(HANDLE file, const void* bytes, size_t count)
 
 // A new file begins with the byte-order mark, and so does one a writer left empty
 // (cut short between its create and its mark); false when the mark is missing and
-// cannot be written.
-bool marked(HANDLE file, bool created)
+// cannot be written. The file this process last wrote a record into (known) holds
+// at least that record, so only another file is asked its size.
+bool marked(HANDLE file, bool created, bool known)
 {
     LARGE_INTEGER size{};
-    if (!created && (!qv_file_size(file, &size) || size.QuadPart != 0))
+    if (!created && (known || !qv_file_size(file, &size) || size.QuadPart != 0))
         return true;
     g_at_line_start = true;
     static constexpr BYTE BOM[] = {0xFF, 0xFE};
@@ -254,11 +256,15 @@ void append_to_file(const wchar_t* text)
     // there as the trace file must never make the writer append to, or create,
     // another file.
     bool created = false;
+    QV_exact_memo before = g_trace_file_memo;
     QV_file file = open_trace_file(folder_path, &created);
     if (!file)
         return;  // held by a writer outside our lock (another session), or not the trace file: drop
-    if (!marked(file.get(), created))
+    bool known = before.known && before.volume == g_trace_file_memo.volume && before.index == g_trace_file_memo.index;
+    if (!marked(file.get(), created, known)) {
+        g_trace_file_memo = QV_exact_memo{};  // its size is asked again next time
         return;  // never a record in a file without its mark
+    }
     if (qv_trace_file_held_probe) {
         folder_path.append(FILE_NAME);
         qv_trace_file_held_probe(folder_path.c_str());
