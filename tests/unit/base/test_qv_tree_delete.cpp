@@ -28,14 +28,19 @@ protected:
     void SetUp() override
     {
         QvPathSandbox::SetUp();
+        make_tree();
+        CreateDirectoryW(at(L"t\\empty").c_str(), nullptr);
+        make_file(L"t sibling.txt");
+    }
+    // t, t\sub, t\sub\deeper, a file in each.
+    void make_tree()
+    {
         CreateDirectoryW(at(L"t").c_str(), nullptr);
         CreateDirectoryW(at(L"t\\sub").c_str(), nullptr);
         CreateDirectoryW(at(L"t\\sub\\deeper").c_str(), nullptr);
-        CreateDirectoryW(at(L"t\\empty").c_str(), nullptr);
         make_file(L"t\\a.txt");
         make_file(L"t\\sub\\b.txt");
         make_file(L"t\\sub\\deeper\\c.txt");
-        make_file(L"t sibling.txt");
     }
     void TearDown() override
     {
@@ -137,12 +142,7 @@ TEST_F(QvTreeDelete, FolderReplacedAfterTheListingIsNeitherEnteredNorRemoved)
         EXPECT_FALSE(present(at(L"t\\a.txt")) || present(at(L"t\\empty")));
         qv_remove_tree(at(L"t"));
         qv_remove_tree(at(L"away"));
-        CreateDirectoryW(at(L"t").c_str(), nullptr);
-        CreateDirectoryW(at(L"t\\sub").c_str(), nullptr);
-        CreateDirectoryW(at(L"t\\sub\\deeper").c_str(), nullptr);
-        make_file(L"t\\a.txt");
-        make_file(L"t\\sub\\b.txt");
-        make_file(L"t\\sub\\deeper\\c.txt");
+        make_tree();
     }
 }
 
