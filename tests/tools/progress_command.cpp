@@ -10,6 +10,9 @@
 // the console would. --press-cancel (gui) waits for the progress dialog, presses
 // its Cancel as a person would, then answers the box the command shows; it writes
 // "[progress dialog]" with what the dialog showed, and "[box]" with the box's text.
+// The work waits at its first step after the dialog appears until Cancel was
+// pressed: a press that crossed the end of the work would test nothing, and under
+// Wine the dialog deadlocks when it is stopped while it handles the press.
 #include "base/qv_progress.h"
 #include "shell/dx_shell_commands.h"
 
@@ -29,11 +32,14 @@ namespace {
 DWORD g_step_ms = 0;
 int g_ctrl_c_at = 0;
 std::atomic<int> g_step{0};
+HANDLE g_pressed = nullptr;  // set once the watcher pressed Cancel or gave up
 
 void slow_step()
 {
     if (++g_step == g_ctrl_c_at)
         GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+    if (g_pressed && !qv_find_progress_dialogs(GetCurrentProcessId()).empty())
+        WaitForSingleObject(g_pressed, 30000);
     Sleep(g_step_ms);
 }
 
@@ -53,11 +59,14 @@ std::wstring cancel_and_answer()
 {
     DWORD pid = GetCurrentProcessId();
     HWND dialog = wait_for([pid] { return qv_find_progress_dialogs(pid); });
-    if (!dialog)
+    if (!dialog) {
+        SetEvent(g_pressed);
         return L"[no progress dialog]\n";
+    }
     Sleep(100);  // lets the dialog lay out its lines
     std::wstring seen = L"[progress dialog]\n" + qv_progress_dialog_text(dialog) + L"\n";
     qv_press_cancel(dialog);
+    SetEvent(g_pressed);
     HWND box = wait_for([pid] { return qv_find_boxes(pid); });
     if (!box)
         return seen + L"[no box]\n";
@@ -106,8 +115,10 @@ int main()
     qv_progress_step_delay = slow_step;
     std::wstring watched;
     std::thread watch;
-    if (press_cancel)
+    if (press_cancel) {
+        g_pressed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         watch = std::thread([&watched] { watched = cancel_and_answer(); });
+    }
     bool known = run(argv[1], gui, argv + at);
     if (watch.joinable())
         watch.join();

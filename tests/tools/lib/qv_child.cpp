@@ -74,6 +74,11 @@ void answer_boxes(DWORD pid, std::set<HWND>* answered, std::vector<QV_box>* boxe
 
 namespace {
 
+// The static that holds a message box's text. Only boxes have it: the system's
+// progress dialog, a #32770 dialog with the product's caption too, has none, and
+// while it is being destroyed it cannot be told from a box by what it lacks.
+constexpr int BOX_TEXT_ID = 0xFFFF;
+
 struct BoxSearch {
     DWORD pid;
     const wchar_t* caption;
@@ -88,7 +93,7 @@ BOOL CALLBACK collect_box(HWND window, LPARAM param)
     wchar_t cls[64] = {};
     GetClassNameW(window, cls, 64);
     if (owner == search->pid && wcscmp(cls, L"#32770") == 0 && IsWindowVisible(window)
-        && (!search->caption || window_text(window) == search->caption))
+        && GetDlgItem(window, BOX_TEXT_ID) && (!search->caption || window_text(window) == search->caption))
         search->found.push_back(window);
     return TRUE;
 }
@@ -99,12 +104,6 @@ std::vector<HWND> qv_find_boxes(DWORD pid, const wchar_t* caption)
 {
     BoxSearch search{pid, caption, {}};
     EnumWindows(collect_box, reinterpret_cast<LPARAM>(&search));
-    // The progress dialog is a #32770 dialog with the product's caption too, and
-    // no box: it stays up until the work ends, and its OK would do nothing.
-    std::vector<HWND> progress = qv_find_progress_dialogs(pid);
-    std::erase_if(search.found, [&progress](HWND window) {
-        return std::find(progress.begin(), progress.end(), window) != progress.end();
-    });
     return search.found;
 }
 
@@ -123,7 +122,7 @@ QV_box qv_answer_box(HWND dialog)
 std::wstring qv_box_text(HWND dialog)
 {
     std::wstring text(65536, L'\0');
-    UINT got = GetDlgItemTextW(dialog, 0xFFFF, text.data(), static_cast<int>(text.size()));
+    UINT got = GetDlgItemTextW(dialog, BOX_TEXT_ID, text.data(), static_cast<int>(text.size()));
     text.resize(got);
     return text;
 }
