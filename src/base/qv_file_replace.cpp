@@ -5,9 +5,13 @@
 
 #include "trace/qv_trace.h"
 
+#include <cstddef>
+#include <cstring>
 #include <cwchar>
 #include <memory>
 #include <new>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -23,16 +27,39 @@ bool is_folder(const QV_path& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// The temporary file may carry the source's read-only attribute, which would
-// refuse the removal.
-void remove_temporary(const QV_path& temporary)
+// The copy goes through the handle that wrote it, so a file that someone put
+// under its temporary name is never touched. It may carry the source's read-only
+// attribute, which would refuse the disposition.
+void dispose_temporary(HANDLE copy, const QV_path& temporary)
 {
-    qv_set_file_attributes(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (qv_delete_file(temporary.c_str()))
-        return;
-    DWORD error = GetLastError();
-    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
-        qv_trace_failed_call(REPLACE, L"DeleteFileW", temporary.c_str());
+    FILE_BASIC_INFO normal{};  // times of 0 stay as they are
+    normal.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    qv_set_file_info(copy, FileBasicInfo, &normal, sizeof normal);
+    FILE_DISPOSITION_INFO gone{TRUE};
+    if (!qv_set_file_info(copy, FileDispositionInfo, &gone, sizeof gone))
+        qv_trace_failed_call(REPLACE, L"SetFileInformationByHandle", temporary.c_str());
+}
+
+// The open file takes the name to (extended form), replacing the file there. The
+// rename goes through the handle: it moves the file this process wrote, whatever
+// its temporary name holds by now.
+BOOL rename_open_file(HANDLE file, const QV_path& to)
+{
+    const wchar_t* text = to.c_str();
+    if (std::wcsncmp(text, L"\\\\?\\", 4) != 0) {
+        SetLastError(ERROR_INVALID_NAME);
+        return FALSE;
+    }
+    // "\\?\C:\..." and "\\?\UNC\..." in the system's own form, "\??\...".
+    std::wstring target = std::wstring(L"\\??\\") + (text + 4);
+    DWORD bytes = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+    std::vector<unsigned char> buffer(offsetof(FILE_RENAME_INFO, FileName) + bytes + sizeof(wchar_t));
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->ReplaceIfExists = TRUE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = bytes;
+    std::memcpy(info->FileName, target.c_str(), bytes);
+    return qv_set_file_info(file, FileRenameInfo, info, static_cast<DWORD>(buffer.size()));
 }
 
 bool name_taken(DWORD error)
@@ -109,28 +136,30 @@ QV_file open_source(const QV_path& source)
                                   nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
 }
 
-// The whole copy, flushed, under a temporary name of its own; 0 or the copy's
-// error, with nothing left behind on failure.
-DWORD copy_to_temporary(const QV_path& source, const QV_path& destination, QV_progress* progress, QV_path& temporary)
+// The whole copy, flushed, under a temporary name of its own, left open in copy
+// for its rename; 0 or the copy's error, with nothing left behind on failure.
+DWORD copy_to_temporary(const QV_path& source, const QV_path& destination, QV_progress* progress, QV_path& temporary,
+                        QV_file& copy)
 {
     QV_file from = open_source(source);
     Source_facts facts;
     if (!from || !source_facts(from.get(), facts))
         return GetLastError();
     DWORD created_attributes = facts.basic.FileAttributes & ~FILE_ATTRIBUTE_READONLY;
-    QV_file copy;
     // Exclusive: a file of that name belongs to someone else and is left alone.
+    // Not shared: nobody renames or replaces it while this process holds it.
     temporary = qv_take_temporary_name_beside(destination, [&](const QV_path& name) {
-        copy.reset(qv_create_file(name.c_str(), GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, 0, nullptr, CREATE_NEW,
-                                  created_attributes ? created_attributes : FILE_ATTRIBUTE_NORMAL, nullptr));
+        copy.reset(qv_create_file(name.c_str(), GENERIC_WRITE | FILE_WRITE_ATTRIBUTES | DELETE, 0, nullptr,
+                                  CREATE_NEW, created_attributes ? created_attributes : FILE_ATTRIBUTE_NORMAL,
+                                  nullptr));
         return copy.valid();
     });
     if (!temporary.has_text())
         return GetLastError();
     DWORD error = fill_copy(from.get(), copy.get(), facts, progress);
-    copy.reset();
     if (error) {
-        remove_temporary(temporary);
+        dispose_temporary(copy.get(), temporary);
+        copy.reset();
         SetLastError(error);
     }
     return error;
@@ -168,16 +197,17 @@ DWORD qv_copy_file_replacing(const QV_path& source, const QV_path& destination,
     if (is_folder(to))
         return ERROR_ACCESS_DENIED;
     QV_path temporary;
-    if (DWORD error = copy_to_temporary(source, destination, progress, temporary))
+    QV_file copy;
+    if (DWORD error = copy_to_temporary(source, destination, progress, temporary, copy))
         return error;
     if (before_replace)
         before_replace();
-    // One rename, written through: the name moves from the old file to the new one
-    // at once. A folder that appeared meanwhile refuses it.
-    if (qv_move_file(temporary.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    // One rename: the name moves from the old file to the new one at once. A
+    // folder that appeared meanwhile refuses it.
+    if (rename_open_file(copy.get(), to))
         return 0;
     DWORD error = GetLastError();
-    qv_trace_failed_call(REPLACE, L"MoveFileExW", to.c_str());
-    remove_temporary(temporary);
+    qv_trace_failed_call(REPLACE, L"SetFileInformationByHandle", to.c_str());
+    dispose_temporary(copy.get(), temporary);
     return error;
 }

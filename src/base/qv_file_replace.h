@@ -16,9 +16,13 @@
 // destination. The bytes go to a temporary file of this process with a short name
 // of its own in destination's folder (qv_temporary_name_beside), are flushed to the
 // disk (FlushFileBuffers), and the file then takes destination's place in one
-// rename (MoveFileExW with MOVEFILE_REPLACE_EXISTING and MOVEFILE_WRITE_THROUGH). Both paths are absolute; any name
-// and path length the system accepts works. before_replace, when given, runs once
-// the copy is complete, just before the rename. progress, when given, is told the
+// rename through the handle that wrote it (FileRenameInfo, replacing). That
+// handle is held, unshared, from the file's creation to its rename or removal:
+// what the rename moves, or a failure removes, is always the copy this process
+// wrote, never a file that another user put under the temporary name. Both paths
+// are absolute; any name and path length the system accepts works.
+// before_replace, when given, runs once the copy is complete, just before the
+// rename. progress, when given, is told the
 // bytes copied after every block; once it is stopped the copy ends at its next
 // block with ERROR_CANCELLED, as any failure does.
 //

@@ -76,7 +76,8 @@ TEST_F(QvFileReplace, FlushesTheCopyBeforeItsRename)
     const std::vector<QV_os_call>& seen = calls.seen();
     auto flush = std::find(seen.begin(), seen.end(), QV_os_call::flush_file);
     EXPECT_NE(seen.end(), flush);
-    EXPECT_LT(flush, std::find(seen.begin(), seen.end(), QV_os_call::move_file));
+    EXPECT_NE(seen.end(), std::find(flush, seen.end(), QV_os_call::set_file_info));  // the rename
+    EXPECT_EQ(seen.end(), std::find(seen.begin(), seen.end(), QV_os_call::move_file));
     EXPECT_EQ("new", read_all(at(L"destination")));
     EXPECT_NE(0u, GetFileAttributesW(at(L"destination").c_str()) & FILE_ATTRIBUTE_READONLY);
     SetFileAttributesW(at(L"source").c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -97,6 +98,39 @@ TEST_F(QvFileReplace, RefusedReplaceKeepsTheOldFileAndRemovesTheCopy)
     EXPECT_NE(0u, error);
     EXPECT_EQ("old", read_all(at(L"destination")));
     EXPECT_EQ(2u, qv_folder_entries(root_).size());
+}
+
+// Another user of the destination's folder moves the finished copy away from its
+// temporary name and puts a file of their own there, just before the rename: the
+// copy still takes the destination's place, and their file stays where they put
+// it. The same when the rename is refused and the copy goes.
+TEST_F(QvFileReplace, AFileSwappedForTheCopyIsNeitherMovedNorRemoved)
+{
+    for (bool refused : {false, true}) {
+        SCOPED_TRACE(refused ? "refused" : "replaced");
+        write(L"source", "new");
+        write(L"destination", "old");
+        HANDLE held = refused ? CreateFileW(at(L"destination").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                            OPEN_EXISTING, 0, nullptr)
+                              : INVALID_HANDLE_VALUE;
+        std::wstring planted;
+        bool planted_there = false;  // the system let them
+        DWORD error = qv_copy_file_replacing(QV_path(at(L"source").c_str()), QV_path(at(L"destination").c_str()), [&] {
+            for (const std::wstring& name : qv_folder_entries(root_))
+                if (name.rfind(L"~qv", 0) == 0)
+                    planted = at(name);
+            ASSERT_FALSE(planted.empty());
+            planted_there = MoveFileW(planted.c_str(), at(L"moved away").c_str())
+                            && qv_write_file(qv_long_form(planted), "planted");
+        });
+        if (held != INVALID_HANDLE_VALUE)
+            CloseHandle(held);
+        EXPECT_EQ(refused, error != 0);
+        EXPECT_EQ(refused ? "old" : "new", read_all(at(L"destination")));
+        EXPECT_EQ(planted_there ? "planted" : "(missing)", read_all(planted));
+        DeleteFileW(planted.c_str());
+        DeleteFileW(at(L"moved away").c_str());
+    }
 }
 
 TEST_F(QvFileReplace, FailuresBeforeTheCopyTouchNothing)
