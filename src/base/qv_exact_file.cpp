@@ -6,7 +6,9 @@
 
 #include <winternl.h>
 
+#include <algorithm>
 #include <cwchar>
+#include <vector>
 
 namespace {
 
@@ -140,7 +142,56 @@ void remove_created(HANDLE file)
     qv_set_file_info(file, FileDispositionInfo, &dispose, sizeof dispose);
 }
 
+// Wine names a file whose name ends in dots or spaces without them, as a DOS
+// path would read; so does it every folder on the way.
+std::wstring without_trailing_dots_and_spaces(const std::wstring& name)
+{
+    std::wstring trimmed;
+    for (size_t start = 0; start <= name.size();) {
+        size_t end = std::min(name.find(L'\\', start), name.size());
+        size_t last = end;
+        while (last > start && (name[last - 1] == L'.' || name[last - 1] == L' '))
+            --last;
+        trimmed.append(name, start, last - start);
+        if (end < name.size())
+            trimmed += L'\\';
+        start = end + 1;
+    }
+    return trimmed;
+}
+
 } // namespace
+
+bool qv_name_by_handle(HANDLE file, std::wstring& name)
+{
+    constexpr ULONG FILE_NAME_INFORMATION_CLASS = 9;
+    // The length, then the name. Most names fit the first buffer; a longer one is
+    // asked again with the length the system gave.
+    ULONG first[1 + 256];
+    std::vector<ULONG> longer;
+    ULONG* buffer = first;
+    if (!qv_query_file(file, first, sizeof first, FILE_NAME_INFORMATION_CLASS)) {
+        if (GetLastError() != ERROR_MORE_DATA)
+            return false;
+        longer.resize(1 + first[0] / sizeof(ULONG) + 1);
+        buffer = longer.data();
+        if (!qv_query_file(file, buffer, static_cast<ULONG>(longer.size() * sizeof(ULONG)), FILE_NAME_INFORMATION_CLASS))
+            return false;
+    }
+    name.assign(reinterpret_cast<const wchar_t*>(buffer + 1), buffer[0] / sizeof(wchar_t));
+    return true;
+}
+
+bool qv_handle_named(HANDLE file, const std::wstring& name)
+{
+    std::wstring given;
+    if (!qv_name_by_handle(file, given))
+        return false;
+    if (same_text(given.data(), given.size(), name.data(), name.size()))
+        return true;
+    std::wstring trimmed = without_trailing_dots_and_spaces(name);
+    return same_text(given.data(), given.size(), trimmed.data(), trimmed.size());
+}
 
 bool qv_open_exact_folder(const wchar_t* path, QV_exact_folder& folder)
 {

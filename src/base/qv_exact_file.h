@@ -7,6 +7,20 @@
 
 #include <windows.h>
 
+#include <string>
+
+// The name the system gives the open file from its volume's root ("\dir\file",
+// FileNameInformation): where the open led. Under Wine an open of a link to a
+// file follows the link whatever it asks, and the handle then carries the
+// target's name. False, with the last error set, when the system cannot say.
+bool qv_name_by_handle(HANDLE file, std::wstring& name);
+
+// True when the system names the open file `name` (as qv_name_by_handle gives it,
+// case ignored; where the system drops the dots and spaces that end a name, as
+// Wine does, without them): the open reached that name itself, not a link's
+// target elsewhere.
+bool qv_handle_named(HANDLE file, const std::wstring& name);
+
 // A folder held open to open files in it, with the serial number of its volume
 // (asked once, when the folder is opened: the question is slow on some systems).
 // A volume that cannot say its serial number leaves volume_known false, and no

@@ -1,5 +1,6 @@
 #include "base/qv_tree_delete.h"
 
+#include "base/qv_exact_file.h"
 #include "base/qv_os.h"
 #include "base/qv_path.h"
 #include "base/qv_unique.h"
@@ -70,6 +71,7 @@ struct Entry {
 struct Folder {
     QV_file handle;
     Entry self;
+    std::wstring name;  // as the system names it from its volume's root
     std::vector<Entry> entries;
     size_t next;
     size_t path_length;
@@ -91,15 +93,10 @@ DWORD look(HANDLE file, Entry& seen)
     return ERROR_SUCCESS;
 }
 
-// The root's own entry, as its folder lists it: Wine opens the target of a folder
-// link whatever is asked, and only a listing shows the link.
-DWORD root_entry_error(const std::wstring& long_path, const Entry& seen)
+// The system's name of an entry of the folder it names parent.
+std::wstring child_name(const std::wstring& parent, const std::wstring& name)
 {
-    WIN32_FIND_DATAW found;
-    QV_find search(qv_find_first_file(long_path.c_str(), &found));
-    if (!search.valid())
-        return last_error_or(ERROR_FILE_NOT_FOUND);
-    return is_link(found.dwFileAttributes) && !is_link(seen.attributes) ? ERROR_NOT_A_REPARSE_POINT : ERROR_SUCCESS;
+    return parent + (parent.empty() || parent.back() != L'\\' ? L"\\" : L"") + name;
 }
 
 bool set_attributes(HANDLE file, DWORD attributes)
@@ -111,14 +108,14 @@ bool set_attributes(HANDLE file, DWORD attributes)
 
 class Removal {
 public:
-    explicit Removal(QV_progress* progress) : progress_(progress) {}
+    Removal(QV_progress* progress, bool files_only) : progress_(progress), files_only_(files_only) {}
     DWORD run(const QV_string& root, QV_string* stayed_path);
 
 private:
     void start(const QV_string& root);
     void step();
     void visit(const Entry& listed);
-    void enter(QV_file handle, const Entry& seen);
+    void enter(QV_file handle, const Entry& seen, std::wstring name);
     void leave();
     DWORD list(HANDLE folder, std::vector<Entry>& entries);
     DWORD remove(HANDLE checked, const Entry& seen);
@@ -133,6 +130,7 @@ private:
     std::wstring stayed_;
     bool posix_ = true;  // until the system turns the POSIX disposition down
     QV_progress* progress_;
+    bool files_only_;  // a folder root is refused, not walked
     ULONGLONG removed_ = 0;
     std::wstring root_;  // plain: what stays when the removal is stopped
 };
@@ -152,21 +150,30 @@ void Removal::start(const QV_string& root)
     path_ = without_trailing_separators(qv_plain_path(root).c_str());
     root_ = path_;
     std::wstring long_path = without_trailing_separators(qv_extended_path(root).c_str());
-    if (path_.empty() || long_path.find_first_of(L"*?", 4) != std::wstring::npos)
+    size_t cut = long_path.rfind(L'\\');
+    if (path_.empty() || long_path.find_first_of(L"*?", 4) != std::wstring::npos || cut == std::wstring::npos)
         return stay(ERROR_INVALID_NAME);  // a pattern would look up another entry
-    QV_file handle(qv_create_file(long_path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                                  SHARE_ALL, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    // The folder that holds the root is where its path leads, links on the way
+    // included; the root is then opened in it as any entry of a tree is.
+    std::wstring parent_name, name = long_path.substr(cut + 1);
+    QV_file parent(qv_create_file(long_path.substr(0, cut + 1).c_str(), FILE_TRAVERSE | SYNCHRONIZE, SHARE_ALL,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!parent || !qv_name_by_handle(parent.get(), parent_name))
+        return stay(last_error_or(ERROR_PATH_NOT_FOUND));
+    QV_file handle(qv_open_relative(parent.get(), name.c_str(), name.size(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                                    SHARE_ALL, FILE_OPEN, AS_ITSELF));
     if (!handle)
         return stay(last_error_or(ERROR_FILE_NOT_FOUND));
     Entry seen;
-    DWORD error = look(handle.get(), seen);
-    if (error == ERROR_SUCCESS)
-        error = root_entry_error(long_path, seen);
-    if (error != ERROR_SUCCESS)
+    if (DWORD error = look(handle.get(), seen))
         return stay(error);
+    std::wstring own = child_name(parent_name, name);
+    if (!qv_handle_named(handle.get(), own))
+        return stay(ERROR_CANT_ACCESS_FILE);  // the system followed a link elsewhere
+    if (is_folder(seen.attributes) && files_only_)
+        return stay(ERROR_ACCESS_DENIED);
     if (is_folder(seen.attributes))
-        return enter(static_cast<QV_file&&>(handle), seen);
+        return enter(static_cast<QV_file&&>(handle), seen, static_cast<std::wstring&&>(own));
     removed_or_stays(remove(handle.get(), seen));
 }
 
@@ -201,21 +208,26 @@ void Removal::visit(const Entry& listed)
         return stay(ERROR_CANT_ACCESS_FILE);  // not the entry that was listed
     if (link && !is_link(seen.attributes))
         return stay(ERROR_NOT_A_REPARSE_POINT);  // the system opened what the link points to
+    // A link the listing shows as a plain file (Wine) is followed by every open:
+    // the handle then names the target, elsewhere.
+    std::wstring name = child_name(stack_.back().name, listed.name);
+    if (!qv_handle_named(handle.get(), name))
+        return stay(ERROR_CANT_ACCESS_FILE);
     if (folder)
-        return enter(static_cast<QV_file&&>(handle), seen);
+        return enter(static_cast<QV_file&&>(handle), seen, static_cast<std::wstring&&>(name));
     removed_or_stays(remove(handle.get(), seen));
 }
 
 // The folder is listed whole before any of its entries is opened.
-void Removal::enter(QV_file handle, const Entry& seen)
+void Removal::enter(QV_file handle, const Entry& seen, std::wstring name)
 {
     std::vector<Entry> entries;
     if (DWORD error = list(handle.get(), entries))
         return stay(error);
     if (qv_delete_tree_listed)
         qv_delete_tree_listed(path_.c_str());
-    stack_.push_back({static_cast<QV_file&&>(handle), seen, static_cast<std::vector<Entry>&&>(entries), 0,
-                      path_.size(), false});
+    stack_.push_back({static_cast<QV_file&&>(handle), seen, static_cast<std::wstring&&>(name),
+                      static_cast<std::vector<Entry>&&>(entries), 0, path_.size(), false});
 }
 
 // A folder whose entries all went goes too; one that keeps any keeps its own folder.
@@ -317,7 +329,16 @@ void Removal::stay(DWORD error)
 DWORD qv_delete_tree(const QV_string& root, QV_string* stayed_path, QV_progress* progress) noexcept
 {
     try {
-        return Removal(progress).run(root, stayed_path);
+        return Removal(progress, false).run(root, stayed_path);
+    } catch (const std::bad_alloc&) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+}
+
+DWORD qv_delete_one_file(const QV_string& path) noexcept
+{
+    try {
+        return Removal(nullptr, true).run(path, nullptr);
     } catch (const std::bad_alloc&) {
         return ERROR_NOT_ENOUGH_MEMORY;
     }

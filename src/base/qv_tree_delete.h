@@ -25,7 +25,10 @@
 // showed one. Only then is it opened again, through that handle, for deletion,
 // and removed by a disposition set on the handle, children before their folder.
 // A read-only attribute is cleared through the handle just before and put back
-// when the entry stays.
+// when the entry stays. Every handle must also carry the name of the place it was
+// opened at, as the system names it: where an open follows a link whatever it
+// asks (Wine, which lists a link to a file as a plain file), the handle names the
+// target, elsewhere, and the entry stays (ERROR_CANT_ACCESS_FILE).
 //
 // Links (reparse points) are never entered. A link is removed as the link itself
 // when the system opens it as itself (Windows). Where it cannot (Wine opens the
@@ -50,6 +53,13 @@
 // stays, and the answer is ERROR_CANCELLED with stayed_path naming the root.
 DWORD qv_delete_tree(const QV_string& root, QV_string* stayed_path = nullptr,
                      QV_progress* progress = nullptr) noexcept;
+
+// Removes the file at path (absolute, plain or "\\?\") with the promise and the
+// checks of qv_delete_tree: a link is removed as itself or not at all, never what
+// it points to, whatever the system's DeleteFileW would do with it. A read-only
+// file goes too. A folder is refused with ERROR_ACCESS_DENIED, as DeleteFileW
+// refuses it; otherwise the answers are those of qv_delete_tree for its root.
+DWORD qv_delete_one_file(const QV_string& path) noexcept;
 
 // Test seam, null in the product: called with the plain path of each folder once
 // it is listed through its handle, before any of its entries is opened, so that a

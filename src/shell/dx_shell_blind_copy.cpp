@@ -7,6 +7,7 @@
 #include "base/qv_file_replace.h"
 #include "base/qv_os.h"
 #include "base/qv_progress.h"
+#include "base/qv_tree_delete.h"
 #include "base/qv_unique.h"
 #include "shell/dx_driver_com.h"
 #include "shell/dx_shell_system_error.h"
@@ -183,7 +184,7 @@ DWORD copy_plain(const Blind_copy_names& names, QV_progress& progress)
     return qv_copy_file_replacing(names.source, names.destination, [&names] {
         const QV_path& old = names.destination_suffixed;
         if (old.exists() && may_remove(old, names.source, names.source))
-            qv_delete_file(qv_extended_path(old).c_str());
+            qv_delete_one_file(qv_extended_path(old));  // a link as itself, never its target
     }, &progress);
 }
 

@@ -44,12 +44,13 @@ void report_failure(bool gui, const wchar_t* path)
     report(gui, (QV_string(L"Failed to force delete ") + path + L"\n").narrow());
 }
 
-// One DeleteFileW attempt; a failure leaves its record with the error code.
+// One attempt at a file of that name, removed as itself (a link never by its
+// target); a failure leaves its record with the error code.
 bool delete_file(const QV_string& name, const wchar_t* path, const wchar_t* as)
 {
-    if (qv_delete_file(name.c_str()))
+    DWORD error = qv_delete_one_file(name);
+    if (error == ERROR_SUCCESS)
         return true;
-    DWORD error = GetLastError();
     qv_trace_printf(FORCE_DELETE, L"Failed to force delete %s as %s: %d\n", path, as, error);
     return false;
 }
@@ -64,9 +65,8 @@ bool give_up(const wchar_t* path, DWORD error)
 // system opens them as themselves, nothing outside the path touched whatever
 // changes in the tree meanwhile. Every entry that can go goes; the first that
 // stayed is named, and its error is the attempt's.
-bool delete_tree(const wchar_t* path, QV_progress& progress)
+bool delete_tree(const wchar_t* path, const QV_path& full, QV_progress& progress)
 {
-    QV_path full = is_extended(path) ? QV_path(path) : QV_path(path).full_path();
     QV_string stayed;
     DWORD error = qv_delete_tree(full, &stayed, &progress);
     if (error == ERROR_SUCCESS)
@@ -79,8 +79,9 @@ bool delete_tree(const wchar_t* path, QV_progress& progress)
 // The three attempts in order; the first that works ends them.
 bool delete_exempted(const wchar_t* path, QV_progress& progress)
 {
-    return delete_file(QV_string(path) + ENCRYPTED_SUFFIX, path, L"encrypted file")
-           || delete_file(QV_string(path), path, L"plaintext file") || delete_tree(path, progress);
+    QV_path full = is_extended(path) ? QV_path(path) : QV_path(path).full_path();
+    return delete_file(QV_string(full.c_str()) + ENCRYPTED_SUFFIX, path, L"encrypted file")
+           || delete_file(QV_string(full.c_str()), path, L"plaintext file") || delete_tree(path, full, progress);
 }
 
 // A removal stopped by the person at the machine: the failure text names what

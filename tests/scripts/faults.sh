@@ -459,20 +459,25 @@ expect_force_delete_failed() {
         || fail "$1 printed '$(cat "$SCRATCH/$1.out")'"
 }
 
-# A link to a folder outside, deep inside the tree: Wine opens a folder link as
-# its target only, so the links stay (their targets untouched), everything else
-# goes and the failure is shown.
+# Links to a folder and to files outside, deep inside the tree: Wine opens a link
+# as its target only (and lists a file link as a plain file), so the links stay
+# (their targets untouched), everything else goes and the failure is shown.
 force_delete_link_inside_tree() {
     make_outside
     mkdir -p "$SCRATCH/tree/sub"
     printf a >"$SCRATCH/tree/a.txt"
     ln -s ../outside "$SCRATCH/tree/link"
     ln -s ../../outside/deeper "$SCRATCH/tree/sub/link"
+    ln -s ../outside/keep.txt "$SCRATCH/tree/file-link.txt"
+    ln -s ../../outside/deeper/keep.txt "$SCRATCH/tree/sub/keep.txt"
     run delete -force_delete "$(in_scratch tree)"
     expect_rc delete 0
     expect_outside_kept
     expect_force_delete_failed delete "$(in_scratch tree)"
-    [ -L "$SCRATCH/tree/link" ] && [ -L "$SCRATCH/tree/sub/link" ] || fail "a link went, yet the failure was shown"
+    local link
+    for link in link sub/link file-link.txt sub/keep.txt; do
+        [ -L "$SCRATCH/tree/$link" ] || fail "the link $link went, yet the failure was shown"
+    done
     [ ! -e "$SCRATCH/tree/a.txt" ] || fail "entries that could go stayed"
 }
 
@@ -533,16 +538,21 @@ force_delete_tree_swapped_for_a_link() {
     done
 }
 
-# The path given is itself a link to a folder: the link is all that may go, and
-# Wine cannot open it as itself, so it stays with its target and the failure is shown.
+# The path given is itself a link to a folder or to a file: the link is all that
+# may go, and Wine cannot open it as itself, so it stays with its target and the
+# failure is shown.
 force_delete_link_as_the_path() {
     make_outside
     ln -s outside "$SCRATCH/door"
-    run delete -force_delete "$(in_scratch door)"
-    expect_rc delete 0
-    expect_outside_kept
-    expect_force_delete_failed delete "$(in_scratch door)"
-    [ -L "$SCRATCH/door" ] || fail "the link went, yet the failure was shown"
+    ln -s outside/keep.txt "$SCRATCH/keep.txt"
+    local door
+    for door in door keep.txt; do
+        run "$door" -force_delete "$(in_scratch "$door")"
+        expect_rc "$door" 0
+        expect_outside_kept
+        expect_force_delete_failed "$door" "$(in_scratch "$door")"
+        [ -L "$SCRATCH/$door" ] || fail "the link $door went, yet the failure was shown"
+    done
 }
 
 # ---- force delete of trees the shell cannot walk ----------------------------
