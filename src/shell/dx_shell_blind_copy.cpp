@@ -197,8 +197,10 @@ DWORD copy_suffixed(const Blind_copy_names& names, bool distinct, QV_path& kept_
     const QV_path& to = names.destination_suffixed;
     Set_aside moved;
     if (distinct && to.exists()) {
-        if (may_remove(to, names.source, from))
-            qv_delete_file(qv_extended_path(to).c_str());
+        // What cannot go as itself is never copied onto: a link's target included.
+        DWORD error = may_remove(to, names.source, from) ? qv_delete_one_file(qv_extended_path(to)) : ERROR_SUCCESS;
+        if (error != ERROR_SUCCESS)
+            return error;
     } else if (distinct) {
         moved = set_aside(names.destination, names.source, from);
     }

@@ -417,6 +417,22 @@ blind_copy_beside_a_suffixed_destination_onto_a_full_disk() {
     blind_copy_over_older_on_full_disk older.bin "older.bin$BLIND_COPY_SUFFIX"
 }
 
+# The driver offers both names, and the destination's suffixed name is a link to
+# a file outside: that file keeps its bytes (the link is neither removed through
+# nor copied through), and the failure is shown with the system's text.
+blind_copy_onto_a_suffixed_link() {
+    make_outside
+    printf new >"$SCRATCH/a.txt" && printf new >"$SCRATCH/a.txt$BLIND_COPY_SUFFIX"
+    printf older >"$SCRATCH/b.txt"
+    ln -s outside/keep.txt "$SCRATCH/b.txt$BLIND_COPY_SUFFIX"
+    run copy -blind_copy "$(in_scratch a.txt)" "$(in_scratch b.txt)"
+    expect_rc copy 0
+    expect_outside_kept
+    [ -L "$SCRATCH/b.txt$BLIND_COPY_SUFFIX" ] || fail "the link went"
+    [ -s "$SCRATCH/copy.err" ] && [ ! -s "$SCRATCH/copy.out" ] || fail "no failure shown: '$(cat "$SCRATCH/copy.err")'"
+    [ "$(cat "$SCRATCH/b.txt")" = older ] || fail "the plain destination changed"
+}
+
 # A copy killed half-way: the destination holds the whole older file or the whole
 # new one, never a part. The kill comes once the copy has written a first part of
 # its bytes; a copy that ended before it must have put the whole new file in place.
@@ -686,6 +702,7 @@ ALL_CASES=(
     blind_copy_long_name_onto_a_full_disk
     blind_copy_beside_a_suffixed_destination_onto_a_full_disk
     blind_copy_killed_half_way
+    blind_copy_onto_a_suffixed_link
     force_delete_link_inside_tree
     force_delete_link_to_an_empty_folder
     force_delete_tree_swapped_for_a_link
