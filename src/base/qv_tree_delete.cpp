@@ -106,6 +106,26 @@ bool set_attributes(HANDLE file, DWORD attributes)
     return qv_set_file_info(file, FileBasicInfo, &info, sizeof info);
 }
 
+// The folder that holds the root is where its path leads, links on the way
+// included; the root is then opened in it as any entry of a tree is, and checked
+// by what its handle shows and by the name the system gives it (own).
+DWORD open_root(const std::wstring& long_path, size_t cut, QV_file& handle, Entry& seen, std::wstring& own)
+{
+    std::wstring parent_name, name = long_path.substr(cut + 1);
+    QV_file parent(qv_create_file(long_path.substr(0, cut + 1).c_str(), FILE_TRAVERSE | SYNCHRONIZE, SHARE_ALL,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!parent || !qv_name_by_handle(parent.get(), parent_name))
+        return last_error_or(ERROR_PATH_NOT_FOUND);
+    handle.reset(qv_open_relative(parent.get(), name.c_str(), name.size(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                                  SHARE_ALL, FILE_OPEN, AS_ITSELF));
+    if (!handle)
+        return last_error_or(ERROR_FILE_NOT_FOUND);
+    if (DWORD error = look(handle.get(), seen))
+        return error;
+    own = child_name(parent_name, name);
+    return qv_handle_named(handle.get(), own) ? ERROR_SUCCESS : ERROR_CANT_ACCESS_FILE;  // else a link was followed
+}
+
 class Removal {
 public:
     Removal(QV_progress* progress, bool files_only) : progress_(progress), files_only_(files_only) {}
@@ -153,23 +173,11 @@ void Removal::start(const QV_string& root)
     size_t cut = long_path.rfind(L'\\');
     if (path_.empty() || long_path.find_first_of(L"*?", 4) != std::wstring::npos || cut == std::wstring::npos)
         return stay(ERROR_INVALID_NAME);  // a pattern would look up another entry
-    // The folder that holds the root is where its path leads, links on the way
-    // included; the root is then opened in it as any entry of a tree is.
-    std::wstring parent_name, name = long_path.substr(cut + 1);
-    QV_file parent(qv_create_file(long_path.substr(0, cut + 1).c_str(), FILE_TRAVERSE | SYNCHRONIZE, SHARE_ALL,
-                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!parent || !qv_name_by_handle(parent.get(), parent_name))
-        return stay(last_error_or(ERROR_PATH_NOT_FOUND));
-    QV_file handle(qv_open_relative(parent.get(), name.c_str(), name.size(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
-                                    SHARE_ALL, FILE_OPEN, AS_ITSELF));
-    if (!handle)
-        return stay(last_error_or(ERROR_FILE_NOT_FOUND));
+    QV_file handle;
     Entry seen;
-    if (DWORD error = look(handle.get(), seen))
+    std::wstring own;
+    if (DWORD error = open_root(long_path, cut, handle, seen, own))
         return stay(error);
-    std::wstring own = child_name(parent_name, name);
-    if (!qv_handle_named(handle.get(), own))
-        return stay(ERROR_CANT_ACCESS_FILE);  // the system followed a link elsewhere
     if (is_folder(seen.attributes) && files_only_)
         return stay(ERROR_ACCESS_DENIED);
     if (is_folder(seen.attributes))
