@@ -123,7 +123,14 @@ DWORD open_root(const std::wstring& long_path, size_t cut, QV_file& handle, Entr
     if (DWORD error = look(handle.get(), seen))
         return error;
     own = child_name(parent_name, name);
-    return qv_handle_named(handle.get(), own) ? ERROR_SUCCESS : ERROR_CANT_ACCESS_FILE;  // else a link was followed
+    if (qv_handle_named(handle.get(), own))
+        return ERROR_SUCCESS;
+    // A root typed by its short name: the system names it by its long one. The
+    // long form comes from the listing, which names a link itself, never its target.
+    QV_path typed(qv_plain_path(QV_string(long_path.c_str())).c_str());
+    std::wstring long_name = typed.long_path().file_name().c_str();
+    own = child_name(parent_name, long_name);
+    return long_name != name && qv_handle_named(handle.get(), own) ? ERROR_SUCCESS : ERROR_CANT_ACCESS_FILE;
 }
 
 class Removal {

@@ -71,6 +71,14 @@ TEST_F(QvTreeDelete, EverySpellingOfTheRootRemovesTheWholeTree)
         EXPECT_FALSE(present(qv_plain_path(QV_string(root.c_str())).c_str()));
     }
     EXPECT_TRUE(present(at(L"t")));  // made again for the file root, left alone by it
+    // Typed by its short name, the root is the same entry, named by the system by its long one.
+    CreateDirectoryW(at(L"long named tree").c_str(), nullptr);
+    make_file(L"long named tree\\x.txt");
+    wchar_t short_form[MAX_PATH] = {};
+    ASSERT_NE(0u, GetShortPathNameW(at(L"long named tree").c_str(), short_form, MAX_PATH));
+    ASSERT_EQ(std::wstring::npos, std::wstring(short_form).find(L"long named tree"));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), remove(short_form));
+    EXPECT_FALSE(present(at(L"long named tree")));
 }
 
 // Everything that can go goes; the first entry that stays is named with its error.
