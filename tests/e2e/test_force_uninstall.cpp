@@ -4,6 +4,7 @@
 // RUN_SERIAL) and installs the package again at its end.
 
 #include "e2e_support.h"
+#include "qv_test_registry.h"
 
 #include <gtest/gtest.h>
 
@@ -36,11 +37,7 @@ bool installer_running()
 
 bool class_registered()
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, DRIVER_CLASS, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
+    return qv_key_exists(HKEY_CLASSES_ROOT, DRIVER_CLASS);
 }
 
 // The installer is not waited for by the program: wait here until it has removed the product.

@@ -6,6 +6,7 @@
 // left.
 
 #include "sweep.h"
+#include "qv_test_registry.h"
 
 #include "shell/dx_shell_commands.h"
 
@@ -81,11 +82,7 @@ struct Policy_value {
 
 bool reboot_requested()
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, REBOOT_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
+    return qv_key_exists(HKEY_LOCAL_MACHINE, REBOOT_KEY);
 }
 
 class Update_registry : public Sweep_scenario {
